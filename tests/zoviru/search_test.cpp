@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <sstream>
 
 #include "treeops_support.h"
@@ -44,158 +45,107 @@ nbt_node *at(nbt_node *root, const char *positions)
     return n;
 }
 
-// The search runs on the node at start; found is where it must end (NULL:
-// nothing found). errno must be left alone.
-template <class Search> void expect_finds(const char *start, const char *found, Search search)
+using search = std::function<nbt_node *(nbt_node *)>;
+
+search by_path(const char *path)
 {
+    return [=](nbt_node *n) { return nbt_find_by_path(n, path); };
+}
+
+search by_name(const char *name)
+{
+    return [=](nbt_node *n) { return nbt_find_by_name(n, name); };
+}
+
+bool has_type(const nbt_node *n, void *aux) { return n->type == *static_cast<const nbt_type *>(aux); }
+
+search by_type(nbt_type type)
+{
+    return [=](nbt_node *n) { return nbt_find(n, has_type, const_cast<nbt_type *>(&type)); };
+}
+
+search item(int32_t index)
+{
+    return [=](nbt_node *n) { return nbt_list_item(n, index); };
+}
+
+// The search runs on the node at start; found is where it must end (NULL:
+// nothing found).
+struct search_case {
+    const char *name;
+    const char *start;
+    search run;
+    const char *found;
+};
+
+void PrintTo(const search_case &c, std::ostream *os) { *os << c.name; }
+
+const search_case search_cases[] = {
+    {"Path_EmptyPathIsTheEmptyNamedRoot", "", by_path(""), ""},
+    {"Path_ThroughCompoundsPastALongerName", "", by_path(".a.b"), "1 0"},
+    {"Path_PastAShorterName", "", by_path(".ab.b"), "0 0"},
+    {"Path_NameWithMoreBytes", "", by_path(".abc.b"), nullptr},
+    {"Path_FirstComponentIsTheTreeItself", "", by_path("a.b"), nullptr},
+    {"Path_TrailingDot", "", by_path(".a."), nullptr},
+    {"Path_PastALeaf", "", by_path(".a.b.c"), nullptr},
+    {"Path_Container", "", by_path(".l"), "2"},
+    {"Path_ListElementMatchesTheEmptyComponent", "", by_path(".l."), "2 0"},
+    {"Path_BacktracksThroughTheList", "", by_path(".l..x"), "2 1 0"},
+    {"Path_FirstElementIsTakenWhenItResolves", "", by_path(".l..y"), "2 0 0"},
+    {"Path_NoElementResolves", "", by_path(".l..z"), nullptr},
+    {"Path_ListElementHasNoName", "", by_path(".l.x"), nullptr},
+    {"Path_EmptyNamedChild", "", by_path("."), "3"},
+    {"Path_PastTheEmptyNamedLeaf", "", by_path(".."), nullptr},
+    {"Path_EmptyListHasNoElement", "", by_path(".e."), nullptr},
+    {"Path_NamedStartNeedsItsName", "1", by_path(""), nullptr},
+    {"Path_NamedStart", "1", by_path("a.b"), "1 0"},
+    {"Path_UnnamedStart", "2 1", by_path(""), "2 1"},
+    {"Path_UnnamedStartAndChild", "2 1", by_path(".x"), "2 1 0"},
+    {"Path_UnnamedStartMatchesNoName", "2 1", by_path("x"), nullptr},
+    {"Name_FirstInPreOrder", "", by_name("b"), "0 0"},
+    {"Name_EmptyNameIsTheRoot", "", by_name(""), ""},
+    {"Name_Exact", "", by_name("a"), "1"},
+    {"Name_Container", "", by_name("l"), "2"},
+    {"Name_NoSuchName", "", by_name("zz"), nullptr},
+    {"Name_NullFindsTheFirstListElement", "", by_name(nullptr), "2 0"},
+    {"Name_NullOnANamedTreeWithoutList", "1", by_name(nullptr), nullptr},
+    {"Name_NullOnAnUnnamedStart", "2 1", by_name(nullptr), "2 1"},
+    {"Find_TheRoot", "", by_type(TAG_COMPOUND), ""},
+    {"Find_FirstInPreOrder", "", by_type(TAG_INT), "0 0"},
+    {"Find_AfterASubtree", "", by_type(TAG_LIST), "2"},
+    {"Find_Nothing", "", by_type(TAG_STRING), nullptr},
+    {"Item_ListFirst", "2", item(0), "2 0"},
+    {"Item_ListLast", "2", item(2), "2 2"},
+    {"Item_ListCount", "2", item(3), nullptr},
+    {"Item_MinusOne", "2", item(-1), nullptr},
+    {"Item_MostNegative", "2", item(INT32_MIN), nullptr},
+    {"Item_CompoundChild", "", item(3), "3"},
+    {"Item_CompoundCount", "", item(5), nullptr},
+    {"Item_EmptyList", "4", item(0), nullptr},
+    {"Item_NotAContainer", "3", item(0), nullptr},
+};
+
+class Search : public testing::TestWithParam<search_case> {};
+
+// Searches cannot fail and leave errno alone.
+TEST_P(Search, Finds)
+{
+    const auto &c = GetParam();
     tb::tree_ptr root(tree());
     errno = STATUS_IO;
-    nbt_node *result = search(at(root.get(), start));
+    nbt_node *result = c.run(at(root.get(), c.start));
     EXPECT_EQ(errno, STATUS_IO);
-    nbt_node *expected = at(root.get(), found);
+    nbt_node *expected = at(root.get(), c.found);
     EXPECT_EQ(result, expected) << "found " << (result ? tt::key_of(result) : "nothing") << " instead of "
                                 << (expected ? tt::key_of(expected) : "nothing");
 }
 
-struct path_case {
-    const char *name;
-    const char *start;
-    const char *path;
-    const char *found;
-};
-
-void PrintTo(const path_case &c, std::ostream *os) { *os << c.name; }
-
-const path_case path_cases[] = {
-    {"EmptyPathIsTheEmptyNamedRoot", "", "", ""},
-    {"ThroughCompoundsPastALongerName", "", ".a.b", "1 0"},
-    {"SkipsAShorterName", "", ".ab.b", "0 0"},
-    {"NameWithMoreBytes", "", ".abc.b", nullptr},
-    {"FirstComponentIsTheTreeItself", "", "a.b", nullptr},
-    {"TrailingDot", "", ".a.", nullptr},
-    {"PastALeaf", "", ".a.b.c", nullptr},
-    {"Container", "", ".l", "2"},
-    {"ListElementMatchesTheEmptyComponent", "", ".l.", "2 0"},
-    {"BacktracksThroughTheList", "", ".l..x", "2 1 0"},
-    {"FirstElementIsTakenWhenItResolves", "", ".l..y", "2 0 0"},
-    {"NoElementResolves", "", ".l..z", nullptr},
-    {"ListElementHasNoName", "", ".l.x", nullptr},
-    {"EmptyNamedChild", "", ".", "3"},
-    {"PastTheEmptyNamedLeaf", "", "..", nullptr},
-    {"EmptyListHasNoElement", "", ".e.", nullptr},
-    {"NamedStartNeedsItsName", "1", "", nullptr},
-    {"NamedStart", "1", "a.b", "1 0"},
-    {"UnnamedStart", "2 1", "", "2 1"},
-    {"UnnamedStartAndChild", "2 1", ".x", "2 1 0"},
-    {"UnnamedStartMatchesNoName", "2 1", "x", nullptr},
-};
-
-class FindByPath : public testing::TestWithParam<path_case> {};
-
-TEST_P(FindByPath, Finds)
-{
-    const auto &c = GetParam();
-    expect_finds(c.start, c.found, [&](nbt_node *n) { return nbt_find_by_path(n, c.path); });
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, FindByPath, testing::ValuesIn(path_cases),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-struct name_case {
-    const char *name;
-    const char *start;
-    const char *wanted;
-    const char *found;
-};
-
-void PrintTo(const name_case &c, std::ostream *os) { *os << c.name; }
-
-const name_case name_cases[] = {
-    {"FirstInPreOrder", "", "b", "0 0"},
-    {"EmptyNameIsTheRoot", "", "", ""},
-    {"ExactName", "", "a", "1"},
-    {"Container", "", "l", "2"},
-    {"NoSuchName", "", "zz", nullptr},
-    {"NullNameFindsTheFirstListElement", "", nullptr, "2 0"},
-    {"NullNameOnANamedTreeWithoutList", "1", nullptr, nullptr},
-    {"NullNameOnAnUnnamedStart", "2 1", nullptr, "2 1"},
-};
-
-class FindByName : public testing::TestWithParam<name_case> {};
-
-TEST_P(FindByName, Finds)
-{
-    const auto &c = GetParam();
-    expect_finds(c.start, c.found, [&](nbt_node *n) { return nbt_find_by_name(n, c.wanted); });
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, FindByName, testing::ValuesIn(name_cases),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-bool has_type(const nbt_node *n, void *aux) { return n->type == *static_cast<nbt_type *>(aux); }
-
-struct find_case {
-    const char *name;
-    nbt_type type;
-    const char *found;
-};
-
-void PrintTo(const find_case &c, std::ostream *os) { *os << c.name; }
-
-const find_case find_cases[] = {
-    {"TheRoot", TAG_COMPOUND, ""},
-    {"FirstInPreOrder", TAG_INT, "0 0"},
-    {"AfterASubtree", TAG_LIST, "2"},
-    {"Nothing", TAG_STRING, nullptr},
-};
-
-class Find : public testing::TestWithParam<find_case> {};
-
-TEST_P(Find, Finds)
-{
-    nbt_type type = GetParam().type;
-    expect_finds("", GetParam().found, [&](nbt_node *n) { return nbt_find(n, has_type, &type); });
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, Find, testing::ValuesIn(find_cases),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-struct item_case {
-    const char *name;
-    const char *parent;
-    int32_t index;
-    const char *found;
-};
-
-void PrintTo(const item_case &c, std::ostream *os) { *os << c.name; }
-
-const item_case item_cases[] = {
-    {"ListFirst", "2", 0, "2 0"},
-    {"ListLast", "2", 2, "2 2"},
-    {"ListCount", "2", 3, nullptr},
-    {"MinusOne", "2", -1, nullptr},
-    {"MostNegative", "2", INT32_MIN, nullptr},
-    {"CompoundChild", "", 3, "3"},
-    {"CompoundCount", "", 5, nullptr},
-    {"EmptyList", "4", 0, nullptr},
-    {"NotAContainer", "3", 0, nullptr},
-};
-
-class ListItem : public testing::TestWithParam<item_case> {};
-
-TEST_P(ListItem, Finds)
-{
-    const auto &c = GetParam();
-    expect_finds(c.parent, c.found, [&](nbt_node *n) { return nbt_list_item(n, c.index); });
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, ListItem, testing::ValuesIn(item_cases),
+INSTANTIATE_TEST_SUITE_P(Table, Search, testing::ValuesIn(search_cases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Search, NullTrees)
 {
-    nbt_type type = TAG_INT;
-    EXPECT_EQ(nbt_find(nullptr, has_type, &type), nullptr);
+    EXPECT_EQ(by_type(TAG_INT)(nullptr), nullptr);
     EXPECT_EQ(nbt_find_by_name(nullptr, "a"), nullptr);
     EXPECT_EQ(nbt_find_by_name(nullptr, nullptr), nullptr);
     EXPECT_EQ(nbt_list_item(nullptr, 0), nullptr);
