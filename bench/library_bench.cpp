@@ -151,6 +151,25 @@ void BM_free(benchmark::State &state)
     account(state, d);
 }
 
+// Clone and release together, against the bare allocation of its blocks.
+void BM_clone(benchmark::State &state)
+{
+    const auto &d = data(state);
+    for (auto _ : state)
+        nbt_free(nbt_clone(d.tree));
+    account(state, d);
+}
+
+void BM_eq(benchmark::State &state)
+{
+    const auto &d = data(state);
+    nbt_node *copy = nbt_clone(d.tree);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(nbt_eq(d.tree, copy));
+    nbt_free(copy);
+    account(state, d);
+}
+
 void sizes(benchmark::internal::Benchmark *b)
 {
     for (int s : {int(shape::chunk_like), int(shape::small_nodes), int(shape::array_heavy)})
@@ -171,6 +190,8 @@ BENCHMARK(BM_parse_path)->Apply(sizes);
 BENCHMARK(BM_dump_binary)->Apply(sizes);
 BENCHMARK(BM_deflate_alone)->Apply(sizes);
 BENCHMARK(BM_dump_compressed)->Apply(sizes);
+BENCHMARK(BM_clone)->Apply(sizes);
+BENCHMARK(BM_eq)->Apply(sizes);
 BENCHMARK(BM_free)->Apply(sizes);
 
 BENCHMARK_MAIN();
