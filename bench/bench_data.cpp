@@ -191,17 +191,30 @@ const data_set &get(shape s, size_t target)
     if (it != cache.end())
         return it->second;
     data_set d{};
-    d.tree = make_tree(s, target);
-    struct buffer b = nbt_dump_binary(d.tree);
+    nbt_node *tree = make_tree(s, target);
+    struct buffer b = nbt_dump_binary(tree);
     if (!b.data)
         throw std::runtime_error("benchmark tree cannot be written");
     d.binary.assign(b.data, b.data + b.len);
     free(b.data);
-    struct buffer g = nbt_dump_compressed(d.tree, COMPRESSION_GZIP);
+    struct buffer g = nbt_dump_compressed(tree, COMPRESSION_GZIP);
     d.gzip.assign(g.data, g.data + g.len);
     free(g.data);
-    d.nodes = nbt_size(d.tree);
+    d.nodes = nbt_size(tree);
+    nbt_free(tree);
     return cache.emplace(key, std::move(d)).first->second;
+}
+
+const nbt_node *data_set::tree() const
+{
+    static const data_set *owner;
+    static nbt_node *current;
+    if (owner != this) {
+        nbt_free(current);
+        current = nbt_parse(binary.data(), binary.size());
+        owner = this;
+    }
+    return current;
 }
 
 std::vector<size_t> block_sizes(const nbt_node *tree)

@@ -17,12 +17,14 @@ const char *shape_name(shape s);
 // A tree of the shape whose uncompressed form is about target_bytes long.
 nbt_node *make_tree(shape s, size_t target_bytes, uint32_t seed = 1);
 
-// Everything a benchmark needs about one data set, built once and kept.
+// Everything a benchmark needs about one data set, built once and kept as
+// bytes. Only the tree of the data set in use is held in memory, so that the
+// heap of one benchmark does not shape the allocator's behaviour in the next.
 struct data_set {
-    nbt_node *tree;
     std::vector<uint8_t> binary; // uncompressed NBT
     std::vector<uint8_t> gzip;   // gzip-compressed NBT
     uint64_t nodes;
+    const nbt_node *tree() const; // parsed on demand; valid until another set's tree is asked for
 };
 
 const data_set &get(shape s, size_t target_bytes);

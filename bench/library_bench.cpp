@@ -65,7 +65,7 @@ void BM_parse_and_free(benchmark::State &state)
 void BM_malloc_free(benchmark::State &state)
 {
     const auto &d = data(state);
-    auto sizes = bench::block_sizes(d.tree);
+    auto sizes = bench::block_sizes(d.tree());
     for (auto _ : state)
         bench::malloc_free(sizes);
     account(state, d);
@@ -113,7 +113,7 @@ void BM_dump_binary(benchmark::State &state)
 {
     const auto &d = data(state);
     for (auto _ : state) {
-        struct buffer b = nbt_dump_binary(d.tree);
+        struct buffer b = nbt_dump_binary(d.tree());
         benchmark::DoNotOptimize(b.data);
         free(b.data);
     }
@@ -132,7 +132,7 @@ void BM_dump_compressed(benchmark::State &state)
 {
     const auto &d = data(state);
     for (auto _ : state) {
-        struct buffer b = nbt_dump_compressed(d.tree, COMPRESSION_GZIP);
+        struct buffer b = nbt_dump_compressed(d.tree(), COMPRESSION_GZIP);
         benchmark::DoNotOptimize(b.data);
         free(b.data);
     }
@@ -156,16 +156,16 @@ void BM_clone(benchmark::State &state)
 {
     const auto &d = data(state);
     for (auto _ : state)
-        nbt_free(nbt_clone(d.tree));
+        nbt_free(nbt_clone(d.tree()));
     account(state, d);
 }
 
 void BM_eq(benchmark::State &state)
 {
     const auto &d = data(state);
-    nbt_node *copy = nbt_clone(d.tree);
+    nbt_node *copy = nbt_clone(d.tree());
     for (auto _ : state)
-        benchmark::DoNotOptimize(nbt_eq(d.tree, copy));
+        benchmark::DoNotOptimize(nbt_eq(d.tree(), copy));
     nbt_free(copy);
     account(state, d);
 }
