@@ -99,11 +99,9 @@ void dump_chunks(const decode_table &decode)
 int main(int argc, char **argv)
 {
     const char *program = tool::program_name(argc, argv, "burlchunks");
-    const char *path = tool::single_path(argc, argv);
-    if (!path) {
-        fprintf(stderr, "Usage: %s <region-file>\n", program);
+    const char *path = tool::single_path(argc, argv, program, "Usage: %s <region-file>\n");
+    if (!path)
         return 255;
-    }
     setlocale(LC_ALL, "");
     int fd = open(path, O_RDONLY);
     if (fd < 0) {

@@ -8,11 +8,9 @@
 int main(int argc, char **argv)
 {
     const char *program = tool::program_name(argc, argv, "burlprint");
-    const char *path = tool::single_path(argc, argv);
-    if (!path) {
-        fprintf(stderr, "Usage: %s <nbt-file>\n", program);
+    const char *path = tool::single_path(argc, argv, program, "Usage: %s <nbt-file>\n");
+    if (!path)
         return 255;
-    }
     FILE *fp = fopen(path, "rb");
     if (!fp) {
         perror(path);

@@ -14,12 +14,16 @@ inline const char *program_name(int argc, char **argv, const char *fallback)
     return argc > 0 && argv[0] ? argv[0] : fallback;
 }
 
-// The path of a command line "[--] <path>", or null when the count is wrong.
-// Only a first argument of exactly "--" is special.
-inline const char *single_path(int argc, char **argv)
+// The path of a command line "[--] <path>"; only a first argument of exactly
+// "--" is special. When the count is wrong: the usage line (a format taking
+// the program name) on standard error, and null.
+inline const char *single_path(int argc, char **argv, const char *program, const char *usage)
 {
     int first = argc > 1 && strcmp(argv[1], "--") == 0 ? 2 : 1;
-    return argc - first == 1 ? argv[first] : nullptr;
+    if (argc - first == 1)
+        return argv[first];
+    fprintf(stderr, usage, program);
+    return nullptr;
 }
 
 // The exit status once everything is printed: text that never reached
