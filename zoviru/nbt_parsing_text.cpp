@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "buffer.h"
+#include "tree_walk.h"
 #include "zoviru.h"
 
 namespace {
@@ -213,7 +214,7 @@ nbt_status dump_tree(const nbt_node *root, dump_target &t)
     const nbt_node *node = root;
     for (;;) {
         if (node) {
-            bool container = node->type == TAG_LIST || node->type == TAG_COMPOUND;
+            bool container = zoviru::has_children(node);
             try {
                 if (container && open.size() == open.capacity())
                     open.reserve(std::max(2 * open.capacity(), inline_levels));
@@ -239,7 +240,7 @@ nbt_status dump_tree(const nbt_node *root, dump_target &t)
             open_level &level = open.back();
             level.pos = level.pos->next;
             if (level.pos != level.head) {
-                node = list_cell(const_cast<struct list_head *>(level.pos))->data;
+                node = zoviru::entry_node(level.pos);
                 if (node)
                     break;
                 continue; // a cell without a node prints nothing
