@@ -40,6 +40,14 @@ nbt_node *string_without_value()
     return n;
 }
 
+nbt_node *compound_without_sentinel()
+{
+    nbt_node *n = tb::compound("c");
+    free(n->payload.tag_compound);
+    n->payload.tag_compound = nullptr;
+    return n;
+}
+
 nbt_node *list_without_type_record()
 {
     nbt_node *n = tb::list("l", TAG_INT, {tb::i32(nullptr, 1)});
@@ -135,6 +143,8 @@ const dump_case dump_cases[] = {
     {"root_type_end", [] { return tb::node(TAG_END, "e"); }, "", STATUS_CORRUPT},
     {"root_type_negative", [] { return tb::node(nbt_type(-1), "e"); }, "", STATUS_CORRUPT},
     {"string_without_value", [] { return tb::compound("", {string_without_value()}); },
+     "TAG_Compound(\"\") {\n  }\n", STATUS_CORRUPT},
+    {"compound_without_sentinel", [] { return tb::compound("", {compound_without_sentinel()}); },
      "TAG_Compound(\"\") {\n  }\n", STATUS_CORRUPT},
 };
 
