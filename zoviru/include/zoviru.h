@@ -294,11 +294,20 @@ NBT_API struct buffer nbt_dump_binary(const nbt_node *tree);
 
 /* ---- Text form ------------------------------------------------------------ */
 
-/* The tree as indented text, a NUL-terminated string to release with free();
- * NULL with the status in errno on failure. */
+/* The tree (which must be given) as indented text, a NUL-terminated string
+ * owned by the caller, to release with free(); errno is STATUS_OK. On failure
+ * NULL with the status in errno: STATUS_CORRUPT for a node of no known type or
+ * a string without its value, STATUS_NO_MEMORY. Names and strings are quoted
+ * and cut to about 8 KiB. */
 NBT_API char *nbt_dump_ascii(const nbt_node *tree);
 
-/* Writes the tree as indented text onto a stream; returns the status. */
+/* Writes the same text onto a stream while it is produced; returns the
+ * status. A failure deep in the tree leaves the text so far on the stream,
+ * every open list and compound closed. A NULL tree writes nothing
+ * (STATUS_OK); a NULL stream gives STATUS_CORRUPT. Only trees nested more
+ * than 64 levels need memory for the walk (STATUS_NO_MEMORY when there is
+ * none). errno is left alone, the stream is not flushed, and its own write
+ * errors are for the caller to check (ferror). */
 NBT_API nbt_status nbt_dump_ascii_file(const nbt_node *tree, FILE *fp);
 
 /* ---- Compressed form ------------------------------------------------------ */
