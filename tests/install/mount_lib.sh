@@ -36,7 +36,7 @@ use_staged_helper() {
 burlfs_pids() {
   local p args
   for p in /proc/[0-9]*; do
-    args=$(tr '\0' '\n' < "$p/cmdline" 2> /dev/null) || continue
+    args=$({ tr '\0' '\n' < "$p/cmdline"; } 2> /dev/null) || continue
     [ "$(head -n1 <<< "$args")" = burlfs ] && [ "$(tail -n1 <<< "$args")" = "$1" ] && echo "${p#/proc/}"
   done
   return 0
