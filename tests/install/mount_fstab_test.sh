@@ -7,10 +7,8 @@
 set -euo pipefail
 . "$(dirname "$0")/check_lib.sh"
 . "$(dirname "$0")/mount_lib.sh"
-enter_namespace "$@"
-stage=$1 sbindir=$2 fixture=$3 work=$4
-rm -rf "$work" && mkdir -p "$work/nbt" "$work/region" && work=$(realpath "$work")
-use_staged_helper "$stage/$sbindir/mount.nbt" "$work"
+begin_mount_test "$@"
+mkdir "$work/nbt" "$work/region"
 "$fixture" nbt "$work/a.nbt" && cp "$work/a.nbt" "$work/a.orig"
 "$fixture" region "$work/r.mca" && cp "$work/r.mca" "$work/r.orig"
 cat > "$work/fstab" <<FSTAB

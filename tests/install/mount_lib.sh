@@ -95,3 +95,13 @@ cleanup() {
   done
 }
 trap cleanup EXIT
+
+# begin_mount_test STAGE SBINDIR FIXTURE WORK_DIR: the start of every mount
+# test: into a namespace of its own, an empty work directory (work, made
+# absolute), the staged helper in use; sets stage and fixture.
+begin_mount_test() {
+  enter_namespace "$@"
+  stage=$1 fixture=$3 work=$4
+  rm -rf "$work" && mkdir -p "$work" && work=$(realpath "$work")
+  use_staged_helper "$stage/$2/mount.nbt" "$work"
+}

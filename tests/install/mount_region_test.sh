@@ -6,10 +6,8 @@
 set -euo pipefail
 . "$(dirname "$0")/check_lib.sh"
 . "$(dirname "$0")/mount_lib.sh"
-enter_namespace "$@"
-stage=$1 sbindir=$2 fixture=$3 work=$4
-rm -rf "$work" && mkdir -p "$work/mnt" && work=$(realpath "$work")
-use_staged_helper "$stage/$sbindir/mount.nbt" "$work"
+begin_mount_test "$@"
+mkdir "$work/mnt"
 file=$work/r.0.0.mca mnt=$work/mnt
 "$fixture" region "$file"
 cp "$file" "$work/region.orig"
