@@ -30,11 +30,9 @@ struct growing {
 
 } // namespace
 
-size_t inflate_alone(const uint8_t *data, size_t len)
+// The loader's and saver's loop around one zlib call, on a growing buffer.
+template <class Call> size_t zlib_loop(z_stream &s, const uint8_t *data, size_t len, Call call)
 {
-    z_stream s;
-    memset(&s, 0, sizeof s);
-    inflateInit2(&s, 47);
     s.next_in = const_cast<Bytef *>(data);
     s.avail_in = uInt(len);
     growing out;
@@ -43,13 +41,22 @@ size_t inflate_alone(const uint8_t *data, size_t len)
         out.reserve(out.len + 4096);
         s.next_out = out.data + out.len;
         s.avail_out = 4096;
-        r = inflate(&s, Z_NO_FLUSH);
+        r = call(&s);
         out.len += 4096 - s.avail_out;
     } while (r == Z_OK && s.avail_out == 0);
-    inflateEnd(&s);
     if (r != Z_STREAM_END && r != Z_OK)
-        throw std::runtime_error("inflate failed");
+        throw std::runtime_error("zlib failed");
     return out.len;
+}
+
+size_t inflate_alone(const uint8_t *data, size_t len)
+{
+    z_stream s;
+    memset(&s, 0, sizeof s);
+    inflateInit2(&s, 47);
+    size_t n = zlib_loop(s, data, len, [](z_stream *z) { return inflate(z, Z_NO_FLUSH); });
+    inflateEnd(&s);
+    return n;
 }
 
 size_t deflate_alone(const uint8_t *data, size_t len, bool gzip)
@@ -57,19 +64,9 @@ size_t deflate_alone(const uint8_t *data, size_t len, bool gzip)
     z_stream s;
     memset(&s, 0, sizeof s);
     deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, gzip ? 31 : 15, 8, Z_DEFAULT_STRATEGY);
-    s.next_in = const_cast<Bytef *>(data);
-    s.avail_in = uInt(len);
-    growing out;
-    int r;
-    do {
-        out.reserve(out.len + 4096);
-        s.next_out = out.data + out.len;
-        s.avail_out = 4096;
-        r = deflate(&s, Z_FINISH);
-        out.len += 4096 - s.avail_out;
-    } while (r == Z_OK);
+    size_t n = zlib_loop(s, data, len, [](z_stream *z) { return deflate(z, Z_FINISH); });
     deflateEnd(&s);
-    return out.len;
+    return n;
 }
 
 void malloc_free(const std::vector<size_t> &sizes)

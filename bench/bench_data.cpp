@@ -10,30 +10,6 @@ namespace bench {
 
 namespace {
 
-nbt_node *new_node(nbt_type type, const char *name)
-{
-    auto *n = static_cast<nbt_node *>(calloc(1, sizeof(nbt_node)));
-    n->type = type;
-    n->name = name ? strdup(name) : nullptr;
-    if (type == TAG_LIST || type == TAG_COMPOUND) {
-        auto *s = static_cast<struct nbt_list *>(calloc(1, sizeof(struct nbt_list)));
-        list_init(&s->entry);
-        if (type == TAG_LIST)
-            s->data = static_cast<nbt_node *>(calloc(1, sizeof(nbt_node)));
-        n->payload.tag_list = s;
-    }
-    return n;
-}
-
-void add(nbt_node *parent, nbt_node *child)
-{
-    auto *cell = static_cast<struct nbt_list *>(malloc(sizeof(struct nbt_list)));
-    cell->data = child;
-    list_append(&cell->entry, &parent->payload.tag_list->entry);
-    if (parent->type == TAG_LIST)
-        parent->payload.tag_list->data->type = child->type;
-}
-
 template <class Array> void fill(Array &a, size_t n, std::mt19937 &rng)
 {
     using element = std::remove_pointer_t<decltype(a.data)>;
@@ -132,6 +108,30 @@ size_t small_nodes(nbt_node *parent, std::mt19937 &rng, int depth, size_t budget
 }
 
 } // namespace
+
+nbt_node *new_node(nbt_type type, const char *name)
+{
+    auto *n = static_cast<nbt_node *>(calloc(1, sizeof(nbt_node)));
+    n->type = type;
+    n->name = name ? strdup(name) : nullptr;
+    if (type == TAG_LIST || type == TAG_COMPOUND) {
+        auto *s = static_cast<struct nbt_list *>(calloc(1, sizeof(struct nbt_list)));
+        list_init(&s->entry);
+        if (type == TAG_LIST)
+            s->data = static_cast<nbt_node *>(calloc(1, sizeof(nbt_node)));
+        n->payload.tag_list = s;
+    }
+    return n;
+}
+
+void add(nbt_node *parent, nbt_node *child)
+{
+    auto *cell = static_cast<struct nbt_list *>(malloc(sizeof(struct nbt_list)));
+    cell->data = child;
+    list_append(&cell->entry, &parent->payload.tag_list->entry);
+    if (parent->type == TAG_LIST)
+        parent->payload.tag_list->data->type = child->type;
+}
 
 const char *shape_name(shape s)
 {

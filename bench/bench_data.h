@@ -14,6 +14,12 @@ enum class shape { chunk_like, small_nodes, array_heavy };
 
 const char *shape_name(shape s);
 
+// A node of type with a copy of name; lists and compounds get an empty ring
+// (a list's element type is set by the first add).
+nbt_node *new_node(nbt_type type, const char *name);
+// Appends child to a list or compound.
+void add(nbt_node *parent, nbt_node *child);
+
 // A tree of the shape whose uncompressed form is about target_bytes long.
 nbt_node *make_tree(shape s, size_t target_bytes, uint32_t seed = 1);
 

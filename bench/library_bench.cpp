@@ -151,6 +151,24 @@ void BM_free(benchmark::State &state)
     account(state, d);
 }
 
+void BM_dump_ascii(benchmark::State &state)
+{
+    const auto &d = data(state);
+    for (auto _ : state)
+        free(nbt_dump_ascii(d.tree()));
+    account(state, d);
+}
+
+void BM_dump_ascii_file(benchmark::State &state)
+{
+    const auto &d = data(state);
+    FILE *fp = fopen("/dev/null", "w");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(nbt_dump_ascii_file(d.tree(), fp));
+    fclose(fp);
+    account(state, d);
+}
+
 // Clone and release together, against the bare allocation of its blocks.
 void BM_clone(benchmark::State &state)
 {
@@ -190,6 +208,8 @@ BENCHMARK(BM_parse_path)->Apply(sizes);
 BENCHMARK(BM_dump_binary)->Apply(sizes);
 BENCHMARK(BM_deflate_alone)->Apply(sizes);
 BENCHMARK(BM_dump_compressed)->Apply(sizes);
+BENCHMARK(BM_dump_ascii)->Apply(sizes);
+BENCHMARK(BM_dump_ascii_file)->Apply(sizes);
 BENCHMARK(BM_clone)->Apply(sizes);
 BENCHMARK(BM_eq)->Apply(sizes);
 BENCHMARK(BM_free)->Apply(sizes);

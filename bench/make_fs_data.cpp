@@ -14,30 +14,6 @@
 
 namespace {
 
-nbt_node *node(nbt_type type, const char *name)
-{
-    auto *n = static_cast<nbt_node *>(calloc(1, sizeof(nbt_node)));
-    n->type = type;
-    n->name = name ? strdup(name) : nullptr;
-    if (type == TAG_LIST || type == TAG_COMPOUND) {
-        auto *s = static_cast<struct nbt_list *>(calloc(1, sizeof(struct nbt_list)));
-        list_init(&s->entry);
-        if (type == TAG_LIST) {
-            s->data = static_cast<nbt_node *>(calloc(1, sizeof(nbt_node)));
-            s->data->type = TAG_INT;
-        }
-        n->payload.tag_list = s;
-    }
-    return n;
-}
-
-void add(nbt_node *parent, nbt_node *child)
-{
-    auto *cell = static_cast<struct nbt_list *>(malloc(sizeof(struct nbt_list)));
-    cell->data = child;
-    list_append(&cell->entry, &parent->payload.tag_list->entry);
-}
-
 bool save(const nbt_node *tree, const std::string &path)
 {
     FILE *fp = fopen(path.c_str(), "wb");
@@ -91,20 +67,20 @@ int main(int argc, char **argv)
     ok &= save(walk, dir + "/walk.nbt");
     nbt_free(walk);
     for (int n : {1000, 10000, 100000}) {
-        nbt_node *c = node(TAG_COMPOUND, "");
-        nbt_node *root = node(TAG_COMPOUND, "");
-        nbt_node *l = node(TAG_LIST, "l");
+        nbt_node *c = bench::new_node(TAG_COMPOUND, "");
+        nbt_node *root = bench::new_node(TAG_COMPOUND, "");
+        nbt_node *l = bench::new_node(TAG_LIST, "l");
         for (int i = 0; i < n; i++) {
             char name[16];
             snprintf(name, sizeof name, "v%d", i);
-            nbt_node *v = node(TAG_INT, name);
+            nbt_node *v = bench::new_node(TAG_INT, name);
             v->payload.tag_int = i;
-            add(c, v);
-            nbt_node *item = node(TAG_INT, nullptr);
+            bench::add(c, v);
+            nbt_node *item = bench::new_node(TAG_INT, nullptr);
             item->payload.tag_int = i;
-            add(l, item);
+            bench::add(l, item);
         }
-        add(root, l);
+        bench::add(root, l);
         ok &= save(c, dir + "/compound_" + std::to_string(n) + ".nbt");
         ok &= save(root, dir + "/list_" + std::to_string(n) + ".nbt");
         nbt_free(c);
