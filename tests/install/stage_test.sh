@@ -10,6 +10,7 @@
 set -euo pipefail
 . "$(dirname "$0")/check_lib.sh"
 build=$1 stage=$2
+source=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$stage"
 cmake --install "$build" --prefix "$stage" > "$stage.log" || { cat "$stage.log"; fail "cmake --install"; }
 
@@ -19,7 +20,7 @@ expect_link "$lib/libzoviru.so.1" libzoviru.so.1.0.0
 expect_link "$lib/libzoviru.so" libzoviru.so.1
 objdump -p "$lib/libzoviru.so.1.0.0" | grep -Eq 'SONAME +libzoviru\.so\.1$' || fail "soname"
 expect_file "$stage/$INCLUDEDIR/zoviru.h"
-cmp "$stage/$INCLUDEDIR/zoviru.h" "$(dirname "$0")/../../zoviru/include/zoviru.h" || fail "header differs"
+cmp "$stage/$INCLUDEDIR/zoviru.h" "$source/zoviru/include/zoviru.h" || fail "header differs"
 expect_file "$lib/cmake/zoviru/zoviruConfig.cmake"
 expect_file "$lib/cmake/zoviru/zoviruConfigVersion.cmake"
 expect_file "$lib/cmake/zoviru/zoviruTargets.cmake"
@@ -40,6 +41,8 @@ for rel in "${programs[@]}"; do
   # Every program has its manual page.
   pages=("$stage/$MANDIR"/man[18]/"$name".[18].gz)
   [ -f "${pages[0]}" ] || fail "no manual page for $name"
+  gzip -dc "${pages[0]}" | cmp -s - "$source/man/$(basename "${pages[0]}" .gz)" ||
+    fail "${pages[0]} is not the project's page"
   # The programs find the staged library, not another one.
   if objdump -p "$program" | grep -q 'NEEDED *libzoviru'; then
     found=$(env -u LD_LIBRARY_PATH ldd "$program" | awk '/libzoviru/ {print $3}')
