@@ -52,20 +52,14 @@ template <class T> inline void store_be(unsigned char *p, T v)
     std::memcpy(p, &u, sizeof u);
 }
 
-// Converts n elements between big-endian and host order, in place.
-template <class T> inline void swap_elements_be(T *elements, std::size_t n)
+// Reads n big-endian elements from src into host-order storage, in one pass.
+template <class T> inline void load_elements_be(T *dst, const unsigned char *src, std::size_t n)
 {
-    if constexpr (std::endian::native == std::endian::little && sizeof(T) > 1) {
-        using U = typename uint_of_size<sizeof(T)>::type;
-        for (std::size_t i = 0; i < n; i++) {
-            U u;
-            std::memcpy(&u, &elements[i], sizeof u);
-            u = byteswap(u);
-            std::memcpy(&elements[i], &u, sizeof u);
-        }
+    if constexpr (sizeof(T) == 1) {
+        std::memcpy(dst, src, n);
     } else {
-        (void)elements;
-        (void)n;
+        for (std::size_t i = 0; i < n; i++)
+            dst[i] = load_be<T>(src + i * sizeof(T));
     }
 }
 

@@ -21,57 +21,68 @@ constexpr int window_bits = 15;
 constexpr int detect_header = 32; // inflate: recognise gzip and zlib
 constexpr int gzip_wrapper = 16;  // deflate: write a gzip wrapper
 
-// avail_in is 32 bits wide: larger inputs are handed to zlib in pieces.
-void feed(z_stream &stream, const unsigned char *&next, size_t &left)
-{
-    if (stream.avail_in == 0 && left > 0) {
-        uInt n = uInt(std::min<size_t>(left, UINT_MAX));
-        stream.next_in = const_cast<Bytef *>(next);
-        stream.avail_in = n;
-        next += n;
-        left -= n;
-    }
-}
-
 // zlib refusing to start for want of memory is a memory failure like any other.
 nbt_status init_failure(int r) { return r == Z_MEM_ERROR ? STATUS_NO_MEMORY : STATUS_ZLIB; }
+
+// What inflation and deflation share: the input, handed to zlib in pieces
+// (avail_in is 32 bits wide), and the output, grown by 4096 bytes of room per
+// step.
+struct pump {
+    z_stream stream;
+    const unsigned char *next;
+    size_t left;
+    struct buffer out = {};
+
+    pump(const void *data, size_t len) : next(static_cast<const unsigned char *>(data)), left(len)
+    {
+        memset(&stream, 0, sizeof stream);
+    }
+
+    // One call of zlib with room for step bytes behind len; Z_MEM_ERROR also
+    // when the output cannot grow.
+    template <class Call> int run(Call call)
+    {
+        if (buffer_reserve(&out, out.len + step))
+            return Z_MEM_ERROR;
+        if (stream.avail_in == 0 && left > 0) {
+            uInt n = uInt(std::min<size_t>(left, UINT_MAX));
+            stream.next_in = const_cast<Bytef *>(next);
+            stream.avail_in = n;
+            next += n;
+            left -= n;
+        }
+        stream.next_out = out.data + out.len;
+        stream.avail_out = step;
+        int r = call(&stream);
+        out.len += step - stream.avail_out;
+        return r;
+    }
+};
 
 // Deflates len bytes into a new buffer; the empty buffer on failure.
 struct buffer __compress(const unsigned char *data, size_t len, nbt_compression compression)
 {
-    struct buffer out = {};
-    z_stream stream;
-    memset(&stream, 0, sizeof stream);
+    pump p(data, len);
     int bits = compression == COMPRESSION_GZIP ? window_bits + gzip_wrapper : window_bits;
-    int r = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, bits, 8, Z_DEFAULT_STRATEGY);
+    int r = deflateInit2(&p.stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, bits, 8, Z_DEFAULT_STRATEGY);
     if (r != Z_OK) {
         record_status(init_failure(r));
-        return out;
+        return p.out;
     }
-    const unsigned char *next = data;
-    size_t left = len;
     for (;;) {
-        if (buffer_reserve(&out, out.len + step)) {
-            record_status(STATUS_NO_MEMORY);
-            break;
-        }
-        feed(stream, next, left);
-        stream.next_out = out.data + out.len;
-        stream.avail_out = step;
-        r = deflate(&stream, left > 0 ? Z_NO_FLUSH : Z_FINISH);
-        if (r == Z_STREAM_ERROR) {
-            record_status(STATUS_ZLIB);
-            break;
-        }
-        out.len += step - stream.avail_out;
+        r = p.run([&](z_stream *s) { return deflate(s, p.left > 0 ? Z_NO_FLUSH : Z_FINISH); });
         if (r == Z_STREAM_END) {
-            deflateEnd(&stream);
-            return out;
+            deflateEnd(&p.stream);
+            return p.out;
+        }
+        if (r == Z_MEM_ERROR || r == Z_STREAM_ERROR) {
+            record_status(r == Z_MEM_ERROR ? STATUS_NO_MEMORY : STATUS_ZLIB);
+            break;
         }
     }
-    deflateEnd(&stream);
-    buffer_free(&out);
-    return out;
+    deflateEnd(&p.stream);
+    buffer_free(&p.out);
+    return p.out;
 }
 
 } // namespace
@@ -79,26 +90,14 @@ struct buffer __compress(const unsigned char *data, size_t len, nbt_compression 
 extern "C" nbt_node *nbt_parse_compressed(const void *chunk_start, size_t length)
 {
     errno = STATUS_OK;
-    z_stream stream;
-    memset(&stream, 0, sizeof stream);
-    int r = inflateInit2(&stream, window_bits + detect_header);
+    pump p(chunk_start, length);
+    int r = inflateInit2(&p.stream, window_bits + detect_header);
     if (r != Z_OK) {
         record_status(init_failure(r));
         return nullptr;
     }
-    const unsigned char *next = static_cast<const unsigned char *>(chunk_start);
-    size_t left = length;
-    struct buffer out = {};
     for (;;) {
-        if (buffer_reserve(&out, out.len + step)) {
-            record_status(STATUS_NO_MEMORY);
-            break;
-        }
-        feed(stream, next, left);
-        stream.next_out = out.data + out.len;
-        stream.avail_out = step;
-        r = inflate(&stream, Z_NO_FLUSH);
-        out.len += step - stream.avail_out;
+        r = p.run([](z_stream *s) { return inflate(s, Z_NO_FLUSH); });
         if (r == Z_DATA_ERROR || r == Z_NEED_DICT) {
             record_status(STATUS_ZLIB);
             break;
@@ -107,24 +106,24 @@ extern "C" nbt_node *nbt_parse_compressed(const void *chunk_start, size_t length
             record_status(STATUS_NO_MEMORY);
             break;
         }
-        if (stream.avail_out == 0)
+        if (p.stream.avail_out == 0)
             continue;
         if (r == Z_STREAM_END) {
-            inflateEnd(&stream);
-            nbt_node *tree = nbt_parse(out.data, out.len);
+            inflateEnd(&p.stream);
+            nbt_node *tree = nbt_parse(p.out.data, p.out.len);
             int status = errno;
-            buffer_free(&out);
+            buffer_free(&p.out);
             errno = status;
             return tree;
         }
-        if (r == Z_OK && stream.avail_in == 0 && left > 0)
+        if (r == Z_OK && p.stream.avail_in == 0 && p.left > 0)
             continue; // the next piece of a large input
         // Input exhausted before the end of the stream, or zlib cannot go on.
         record_status(STATUS_ZLIB);
         break;
     }
-    inflateEnd(&stream);
-    buffer_free(&out);
+    inflateEnd(&p.stream);
+    buffer_free(&p.out);
     return nullptr;
 }
 

@@ -71,8 +71,7 @@ template <class Array> bool read_array(Array &array, const unsigned char **memor
             record_status(STATUS_NO_MEMORY);
             return false;
         }
-        memcpy(data, src, bytes);
-        zoviru::swap_elements_be(data, size_t(count));
+        zoviru::load_elements_be(data, src, size_t(count));
     }
     array.data = data;
     array.length = count;

@@ -9,6 +9,7 @@
 #include "chunk_spec.h"
 #include "failing_alloc.h"
 #include "in_process.h"
+#include "temp_dir.h"
 #include "mount_fixture.h"
 #include "tree_builder.h"
 
@@ -66,12 +67,12 @@ TEST(AllocFailure, Lookups)
 
 TEST(AllocFailure, RegionLookups)
 {
-    mf::scratch dir;
+    tmp::dir dir;
     tb::tree_ptr chunk(tb::compound("", {tb::i32("v", 5), tb::bytes("b", std::vector<uint8_t>(9000, 1))}));
-    rb::write_file(dir.path("r.mca"), rb::build({chunk_spec(5, 2, 4, rb::compressed(chunk.get()))}));
+    rb::write_file((dir / "r.mca"), rb::build({chunk_spec(5, 2, 4, rb::compressed(chunk.get()))}));
     mount_settings s;
     s.read_only = 1;
-    ip::installed_region r(dir.path("r.mca"), s);
+    ip::installed_region r((dir / "r.mca"), s);
     ASSERT_TRUE(r.ok());
     struct stat st;
     expect_enomem_or("chunk link", 0, [&] { return ip::ops().getattr("/5,1", &st); });

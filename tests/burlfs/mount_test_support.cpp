@@ -8,7 +8,7 @@ namespace mt {
 
 bool mounted::start(const std::vector<uint8_t> &bytes, const std::vector<std::string> &args, const std::string &name)
 {
-    std::string file = dir_.path(name);
+    std::string file = dir_ / name;
     rb::write_file(file, bytes);
     return start_file(file, args);
 }
@@ -16,7 +16,7 @@ bool mounted::start(const std::vector<uint8_t> &bytes, const std::vector<std::st
 bool mounted::start_file(const std::string &file, const std::vector<std::string> &args)
 {
     file_ = file;
-    fs_ = std::make_unique<mf::mount>(BURLFS_PATH, file, dir_.path("mnt"), args);
+    fs_ = std::make_unique<mf::mount>(BURLFS_PATH, file, dir_ / "mnt", args);
     if (!fs_->start()) {
         fs_.reset();
         return false;
@@ -62,6 +62,18 @@ void SharedMount::SetUp()
     ASSERT_TRUE(fs) << "the shared mount did not come up";
 }
 
+proc::result tool(const std::vector<std::string> &argv)
+{
+    return proc::run(argv.at(0), std::vector<std::string>(argv.begin() + 1, argv.end()));
+}
+
+proc::result burlfs(const std::vector<std::string> &args)
+{
+    proc::options o;
+    o.argv0 = "burlfs";
+    return proc::run(BURLFS_PATH, args, o);
+}
+
 std::vector<uint8_t> nbt_file(const nbt_node *tree, nbt_compression c) { return rb::compressed(tree, c); }
 
 void PrintTo(const tool_case &c, std::ostream *os) { *os << c.name; }
@@ -78,7 +90,7 @@ void expect_tool(const tool_case &c, const std::string &root)
     std::vector<std::string> argv;
     for (const auto &a : c.argv)
         argv.push_back(substitute(a, root));
-    cp::result r = cp::tool(argv);
+    proc::result r = tool(argv);
     EXPECT_EQ(r.out, substitute(c.out, root));
     EXPECT_EQ(r.status, c.status) << r.err;
 }

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "mount_fixture.h"
+#include "process_runner.h"
+#include "temp_dir.h"
 #include "zoviru.h"
 
 namespace mt {
@@ -34,11 +35,11 @@ public:
     std::string at(const std::string &relative) const { return fs_->path(relative); }
     const std::string &root() const { return fs_->point(); }
     const std::string &file() const { return file_; }
-    std::string scratch_path(const std::string &name) const { return dir_.path(name); }
+    std::string scratch_path(const std::string &name) const { return dir_ / name; }
     bool up() const { return fs_ != nullptr; }
 
 private:
-    mf::scratch dir_;
+    tmp::dir dir_;
     std::string file_;
     std::unique_ptr<mf::mount> fs_;
 };
@@ -62,6 +63,11 @@ protected:
 };
 
 template <class Param> class SharedMountWith : public SharedMount, public testing::WithParamInterface<Param> {};
+
+// Runs a shell tool: argv[0] is searched in PATH.
+proc::result tool(const std::vector<std::string> &argv);
+// Runs the built burlfs with argument zero "burlfs" and the arguments args.
+proc::result burlfs(const std::vector<std::string> &args);
 
 // The gzip form of a tree.
 std::vector<uint8_t> nbt_file(const nbt_node *tree, nbt_compression c = COMPRESSION_GZIP);

@@ -121,10 +121,10 @@ TEST_F(ReadOnlyMount, SizesEqualWhatReadingGives)
 TEST_F(ReadOnlyMount, RefusesEveryChange)
 {
     for (const char *p : {"n", "nums/.type", "ia/0"})
-        EXPECT_NE(cp::tool({"sh", "-c", "echo 1 > " + fs->at(p)}).status, 0) << p;
-    EXPECT_EQ(cp::tool({"mkdir", fs->at("compound:x")}).status, 1);
-    EXPECT_NE(cp::tool({"rm", fs->at("n")}).status, 0);
-    cp::result r = cp::tool({"truncate", "-s", "0", fs->at("str")});
+        EXPECT_NE(mt::tool({"sh", "-c", "echo 1 > " + fs->at(p)}).status, 0) << p;
+    EXPECT_EQ(mt::tool({"mkdir", fs->at("compound:x")}).status, 1);
+    EXPECT_NE(mt::tool({"rm", fs->at("n")}).status, 0);
+    proc::result r = mt::tool({"truncate", "-s", "0", fs->at("str")});
     EXPECT_NE(r.err.find("Read-only file system"), std::string::npos) << r.err;
 }
 

@@ -2,10 +2,12 @@
 // attributes, and malformed files walked from end to end.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <random>
 
 #include "in_process.h"
+#include "temp_dir.h"
 #include "mount_fixture.h"
 #include "chunk_spec.h"
 #include "region_builder.h"
@@ -64,15 +66,15 @@ const load_case load_cases[] = {
 
 class RegionLoad : public testing::TestWithParam<load_case> {
 protected:
-    mf::scratch dir;
+    tmp::dir dir;
 
     std::string file(const load_case &c)
     {
         auto bytes = rb::build({chunk_spec(0, 2, 1, chunk_data(0)), c.damaged});
         if (c.file_size)
             bytes.resize(c.file_size);
-        rb::write_file(dir.path("r.mca"), bytes);
-        return dir.path("r.mca");
+        rb::write_file((dir / "r.mca"), bytes);
+        return (dir / "r.mca");
     }
 };
 
@@ -108,15 +110,15 @@ INSTANTIATE_TEST_SUITE_P(Chunks, RegionLoad, testing::ValuesIn(load_cases),
 
 TEST(RegionLoadSize, SmallestFiles)
 {
-    mf::scratch dir;
-    rb::write_file(dir.path("small.mca"), std::vector<uint8_t>(8191, 0));
-    rb::write_file(dir.path("empty.mca"), std::vector<uint8_t>(8192, 0));
+    tmp::dir dir;
+    rb::write_file((dir / "small.mca"), std::vector<uint8_t>(8191, 0));
+    rb::write_file((dir / "empty.mca"), std::vector<uint8_t>(8192, 0));
     {
-        ip::installed_region r(dir.path("small.mca"));
+        ip::installed_region r((dir / "small.mca"));
         EXPECT_FALSE(r.ok());
         EXPECT_EQ(r.messages(), "File is too small to be a valid region file\n");
     }
-    ip::installed_region r(dir.path("empty.mca"));
+    ip::installed_region r((dir / "empty.mca"));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.messages(), "");
     ip::listing l = ip::list("/");
@@ -127,17 +129,17 @@ TEST(RegionLoadSize, SmallestFiles)
 // Chunks 0, 5 and 37, with timestamps.
 class Region : public testing::Test {
 protected:
-    mf::scratch dir;
+    tmp::dir dir;
     std::unique_ptr<ip::installed_region> region;
 
     void load(mount_settings s = {})
     {
         region.reset();
         s.read_only = 1;
-        rb::write_file(dir.path("r.mca"), rb::build({chunk_spec(0, 2, 1, chunk_data(100), 2, 1000),
+        rb::write_file((dir / "r.mca"), rb::build({chunk_spec(0, 2, 1, chunk_data(100), 2, 1000),
                                                      chunk_spec(5, 3, 1, chunk_data(105), 1, 1005),
                                                      chunk_spec(37, 4, 2, chunk_data(137), 2, 4000000000u)}));
-        region = std::make_unique<ip::installed_region>(dir.path("r.mca"), s);
+        region = std::make_unique<ip::installed_region>((dir / "r.mca"), s);
         ASSERT_TRUE(region->ok()) << region->messages();
     }
 };
@@ -289,7 +291,7 @@ size_t walk(const std::string &path, int depth = 0)
 // sanitizer build checks) nor crash.
 TEST(RegionMalformed, DamagedFilesAreWalkedSafely)
 {
-    mf::scratch dir;
+    tmp::dir dir;
     std::vector<rb::chunk> chunks;
     for (unsigned i = 0; i < 12; i++) {
         tb::tree_ptr t(tb::compound("", {tb::i32("v", int32_t(i)), tb::str("s", std::string(i * 50, 'q')),
@@ -310,7 +312,7 @@ TEST(RegionMalformed, DamagedFilesAreWalkedSafely)
         }
         if (rng() % 4 == 0)
             bytes.resize(8192 + rng() % (bytes.size() - 8192));
-        std::string path = dir.path("m.mca");
+        std::string path = (dir / "m.mca");
         rb::write_file(path, bytes);
         mount_settings s;
         s.read_only = 1;
@@ -320,6 +322,28 @@ TEST(RegionMalformed, DamagedFilesAreWalkedSafely)
         objects += walk("");
     }
     EXPECT_GT(objects, 300u * 10);
+}
+
+// The region files of the fuzz corpus and every input that ever made the
+// region fuzz target fail.
+TEST(RegionMalformed, FuzzCorpusIsWalkedSafely)
+{
+    size_t files = 0;
+    for (const char *dir : {"/fuzz/corpus/region", "/fuzz/crashes/region"}) {
+        std::error_code ec;
+        for (const auto &e : std::filesystem::directory_iterator(std::string(BURL_SOURCE_DIR) + dir, ec)) {
+            if (!e.is_regular_file())
+                continue;
+            mount_settings s;
+            s.read_only = 1;
+            s.chunk_links_visible = 1;
+            ip::installed_region r(e.path().string(), s);
+            if (r.ok())
+                walk("");
+            files++;
+        }
+    }
+    EXPECT_GE(files, 6u);
 }
 
 } // namespace

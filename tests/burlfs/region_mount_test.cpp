@@ -3,6 +3,7 @@
 #include <random>
 
 #include "mount_test_support.h"
+#include "temp_dir.h"
 #include "chunk_spec.h"
 #include "region_builder.h"
 #include "tree_builder.h"
@@ -89,7 +90,7 @@ TEST(DamagedRegionUnparsable, ReportsAnIoError)
     mt::mounted fs;
     ASSERT_TRUE(fs.start(damaged_region(), {"-o", "region", "-r"}, "r.mca"));
     for (int attempt = 0; attempt < 2; attempt++) {
-        cp::result r = cp::tool({"cat", fs.at("6/v")});
+        proc::result r = mt::tool({"cat", fs.at("6/v")});
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.err.find("Input/output error"), std::string::npos) << r.err;
     }
@@ -98,9 +99,9 @@ TEST(DamagedRegionUnparsable, ReportsAnIoError)
 
 TEST(DamagedRegionReadWrite, IsRefused)
 {
-    mf::scratch dir;
-    rb::write_file(dir.path("r.mca"), damaged_region());
-    cp::result r = cp::run(BURLFS_PATH, {"burlfs", "-f", "-o", "region", dir.path("r.mca"), dir.path("mnt")});
+    tmp::dir dir;
+    rb::write_file((dir / "r.mca"), damaged_region());
+    proc::result r = mt::burlfs({"-f", "-o", "region", (dir / "r.mca"), (dir / "mnt")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Chunk 3 has unsupported compression type 3\nCannot continue in read-write mode\n");
 }
@@ -125,8 +126,8 @@ TEST(MalformedRegion, MountedAndWalked)
         }
         mt::mounted fs;
         ASSERT_TRUE(fs.start(bytes, {"-o", "region,chunksymlink=visible", "-r"}, "m.mca"));
-        cp::tool({"ls", "-lR", fs.root()});
-        cp::tool({"sh", "-c", "find " + fs.root() + " -type f -exec cat {} + >/dev/null 2>&1"});
+        mt::tool({"ls", "-lR", fs.root()});
+        mt::tool({"sh", "-c", "find " + fs.root() + " -type f -exec cat {} + >/dev/null 2>&1"});
         fs.finish(0, {R"(Chunk \d+ has .*)"});
     }
 }

@@ -5,9 +5,9 @@
 #include <regex>
 
 #include "burl_version.h"
-#include "child_process.h"
 #include "mount_fixture.h"
 #include "mount_test_support.h"
+#include "temp_dir.h"
 #include "raw_compress.h"
 #include "chunk_spec.h"
 #include "region_builder.h"
@@ -86,21 +86,21 @@ const startup_case startup_cases[] = {
 
 class Startup : public testing::TestWithParam<startup_case> {
 protected:
-    mf::scratch dir;
+    tmp::dir dir;
 
     void SetUp() override
     {
         tb::tree_ptr tree(tb::compound("", {tb::i32("n", 1)}));
-        rb::write_file(dir.path("good.nbt"), rb::compressed(tree.get(), COMPRESSION_GZIP));
-        rb::write_file(dir.path("raw.nbt"), tb::binary(tree.get()));
-        rb::write_file(dir.path("text.nbt"), tb::hex("68 65 6c 6c 6f 0a"));
+        rb::write_file((dir / "good.nbt"), rb::compressed(tree.get(), COMPRESSION_GZIP));
+        rb::write_file((dir / "raw.nbt"), tb::binary(tree.get()));
+        rb::write_file((dir / "text.nbt"), tb::hex("68 65 6c 6c 6f 0a"));
         // A complete gzip stream holding truncated NBT.
         auto truncated = tb::binary(tree.get());
         truncated.pop_back();
-        rb::write_file(dir.path("corrupt.nbt"), rc::compress(truncated, true));
-        rb::write_file(dir.path("small.mca"), std::vector<uint8_t>(8191, 0));
-        rb::write_file(dir.path("empty.mca"), std::vector<uint8_t>(8192, 0));
-        rb::write_file(dir.path("damaged.mca"),
+        rb::write_file((dir / "corrupt.nbt"), rc::compress(truncated, true));
+        rb::write_file((dir / "small.mca"), std::vector<uint8_t>(8191, 0));
+        rb::write_file((dir / "empty.mca"), std::vector<uint8_t>(8192, 0));
+        rb::write_file((dir / "damaged.mca"),
                        rb::build({chunk_spec(1, 2, 1, rb::compressed(tree.get())),
                                   chunk_spec(3, 3, 1, rb::compressed(tree.get()), 3)}));
     }
@@ -109,13 +109,13 @@ protected:
 TEST_P(Startup, MessagesAndStatus)
 {
     const auto &c = GetParam();
-    std::vector<std::string> argv{"burlfs"};
+    std::vector<std::string> args;
     for (const auto &a : c.args)
-        argv.push_back(mt::substitute(a, dir.dir()));
-    cp::result r = cp::run(BURLFS_PATH, argv);
+        args.push_back(mt::substitute(a, dir.path()));
+    proc::result r = mt::burlfs(args);
     std::string err = std::regex_replace(r.err, std::regex(R"(burlfs\[\d+\])"), "burlfs[PID]");
     EXPECT_EQ(r.out, c.out);
-    EXPECT_EQ(err, mt::substitute(c.err, dir.dir()));
+    EXPECT_EQ(err, mt::substitute(c.err, dir.path()));
     EXPECT_EQ(r.status, c.status);
 }
 
@@ -124,32 +124,32 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, Startup, testing::ValuesIn(startup_cases)
 
 TEST(StartupWriteFile, EmptiedBeforeTheInputIsParsed)
 {
-    mf::scratch dir;
-    rb::write_file(dir.path("text.nbt"), tb::hex("68 65 6c 6c 6f 0a"));
-    rb::write_file(dir.path("w.nbt"), tb::hex("01 02 03"));
-    cp::result r = cp::run(BURLFS_PATH, {"burlfs", "-o", "writefile=" + dir.path("w.nbt"), dir.path("text.nbt"),
-                                         dir.path("mnt")});
+    tmp::dir dir;
+    rb::write_file((dir / "text.nbt"), tb::hex("68 65 6c 6c 6f 0a"));
+    rb::write_file((dir / "w.nbt"), tb::hex("01 02 03"));
+    proc::result r = mt::burlfs({"-o", "writefile=" + (dir / "w.nbt"), (dir / "text.nbt"),
+                                         (dir / "mnt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(rb::read_file(dir.path("w.nbt")).empty());
+    EXPECT_TRUE(rb::read_file((dir / "w.nbt")).empty());
     // Read-only, the write file is not even opened.
-    rb::write_file(dir.path("w.nbt"), tb::hex("01 02 03"));
-    r = cp::run(BURLFS_PATH, {"burlfs", "-r", "-o", "writefile=" + dir.path("w.nbt"), dir.path("text.nbt"),
-                              dir.path("mnt")});
+    rb::write_file((dir / "w.nbt"), tb::hex("01 02 03"));
+    r = mt::burlfs({"-r", "-o", "writefile=" + (dir / "w.nbt"), (dir / "text.nbt"),
+                              (dir / "mnt")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(rb::read_file(dir.path("w.nbt")).size(), 3u);
+    EXPECT_EQ(rb::read_file((dir / "w.nbt")).size(), 3u);
 }
 
 TEST(StartupWriteFile, SameFileAsInputIsNotEmptied)
 {
-    mf::scratch dir;
+    tmp::dir dir;
     tb::tree_ptr tree(tb::compound("", {tb::i32("n", 1)}));
     auto bytes = rb::compressed(tree.get(), COMPRESSION_GZIP);
-    rb::write_file(dir.path("t.nbt"), bytes);
+    rb::write_file((dir / "t.nbt"), bytes);
     // The mount point does not exist, so libfuse refuses after loading.
-    cp::result r = cp::run(BURLFS_PATH, {"burlfs", "-o", "writefile=" + dir.path("t.nbt"), dir.path("t.nbt"),
-                                         dir.path("nowhere")});
+    proc::result r = mt::burlfs({"-o", "writefile=" + (dir / "t.nbt"), (dir / "t.nbt"),
+                                         (dir / "nowhere")});
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(rb::read_file(dir.path("t.nbt")), bytes);
+    EXPECT_EQ(rb::read_file((dir / "t.nbt")), bytes);
 }
 
 } // namespace

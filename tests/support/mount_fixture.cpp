@@ -17,13 +17,18 @@
 #include <sstream>
 #include <thread>
 
-#include "child_process.h"
+#include "process_runner.h"
 
 namespace mf {
 
 namespace {
 
 using namespace std::chrono_literals;
+
+int exit_status_of(int wait_status)
+{
+    return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+}
 
 bool wait_exit(pid_t pid, int &status, std::chrono::milliseconds limit)
 {
@@ -32,7 +37,7 @@ bool wait_exit(pid_t pid, int &status, std::chrono::milliseconds limit)
         int ws = 0;
         pid_t r = waitpid(pid, &ws, WNOHANG);
         if (r == pid) {
-            status = cp::exit_status_of(ws);
+            status = exit_status_of(ws);
             return true;
         }
         if (r < 0)
@@ -53,10 +58,9 @@ std::string read_all(const std::string &path)
 
 bool fusermount(const std::vector<std::string> &flags, const std::string &point)
 {
-    std::vector<std::string> argv{"fusermount"};
-    argv.insert(argv.end(), flags.begin(), flags.end());
-    argv.push_back(point);
-    return cp::tool(argv).status == 0;
+    std::vector<std::string> args = flags;
+    args.push_back(point);
+    return proc::run("fusermount", args).status == 0;
 }
 
 } // namespace
@@ -69,7 +73,7 @@ bool fuse_usable(std::string &why)
         return false;
     }
     close(fd);
-    if (cp::tool({"fusermount", "-V"}).status != 0) {
+    if (proc::run("fusermount", {"-V"}).status != 0) {
         why = "fusermount cannot be run";
         return false;
     }
@@ -80,25 +84,6 @@ bool fuse_required()
 {
     const char *v = getenv("BURL_REQUIRE_FUSE");
     return v && strcmp(v, "1") == 0;
-}
-
-scratch::scratch()
-{
-    char templ[] = "/tmp/burlfs-test-XXXXXX";
-    if (!mkdtemp(templ))
-        throw std::runtime_error("mkdtemp");
-    dir_ = templ;
-}
-
-scratch::~scratch()
-{
-    std::error_code ec;
-    // A mount point that is still mounted (it never should be) is left alone
-    // rather than descended into.
-    for (const auto &e : std::filesystem::directory_iterator(dir_, ec))
-        if (is_mounted(e.path().string()))
-            return;
-    std::filesystem::remove_all(dir_, ec);
 }
 
 bool is_mounted(const std::string &path)

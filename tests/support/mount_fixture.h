@@ -18,20 +18,6 @@ bool fuse_usable(std::string &why);
 // Whether the environment demands mounts (BURL_REQUIRE_FUSE=1).
 bool fuse_required();
 
-// A fresh directory for one test's files and mount point, removed at the end.
-class scratch {
-public:
-    scratch();
-    ~scratch();
-    scratch(const scratch &) = delete;
-    scratch &operator=(const scratch &) = delete;
-    const std::string &dir() const { return dir_; }
-    std::string path(const std::string &name) const { return dir_ + "/" + name; }
-
-private:
-    std::string dir_;
-};
-
 struct outcome {
     int status = -1;   // exit status of burlfs (128 + signal when killed)
     std::string log;   // its standard error

@@ -18,7 +18,7 @@ struct chunk {
     std::vector<uint8_t> data; // bytes after the compression byte
     uint8_t compression = 2; // 1 gzip, 2 zlib, anything else
     uint32_t timestamp = 0;
-    std::optional<int32_t> length; // the length field; default data.size() + 1
+    std::optional<int32_t> length = {}; // the length field; default data.size() + 1
 };
 
 // The compressed form of a tree, for chunk::data.

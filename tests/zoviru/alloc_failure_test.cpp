@@ -73,6 +73,20 @@ TEST(AllocFailure, ParseAndDump)
     free(z.data);
 }
 
+struct text_result {
+    char *text;
+    bool ok() const { return text != nullptr; }
+    void release() { free(text); }
+};
+
+TEST(AllocFailure, DumpAscii)
+{
+    tb::tree_ptr tree(sample_tree());
+    // Deeper than the levels the text walk keeps without allocating.
+    tb::append(tree.get(), tb::nested(100));
+    expect_clean_failures("nbt_dump_ascii", [&] { return text_result{nbt_dump_ascii(tree.get())}; });
+}
+
 TEST(AllocFailure, EveryTruncationIsCorruptAndLeavesNothing)
 {
     tb::tree_ptr tree(sample_tree());

@@ -211,6 +211,13 @@ NBT_API uint64_t nbt_size(const nbt_node *tree);
 
 /* ---- Tree operations ----------------------------------------------------- */
 
+/* All of them walk depth first and pre-order: a node before its children, the
+ * children in list order. Callbacks get the auxiliary pointer unchanged and
+ * must neither add nor remove cells of the lists being walked, nor release
+ * nodes. A NULL callback is a caller's error: nbt_map, nbt_filter and
+ * nbt_filter_inplace stop the process with an assertion failure, as
+ * nbt_find_by_path does for a NULL tree or path. */
+
 /* Visitor for nbt_map: may change the node; returns false to stop the walk. */
 typedef bool (*nbt_visitor_t)(nbt_node *node, void *aux);
 
@@ -218,38 +225,60 @@ typedef bool (*nbt_visitor_t)(nbt_node *node, void *aux);
  * the node; returns true to accept it. */
 typedef bool (*nbt_predicate_t)(const nbt_node *node, void *aux);
 
-/* A deep copy, owned by the caller (release with nbt_free). NULL for a NULL
- * tree (errno untouched) or on failure (STATUS_NO_MEMORY in errno). */
+/* A deep copy that shares no block with the tree, owned by the caller
+ * (release with nbt_free). NULL for a NULL tree (errno untouched) or on
+ * failure (STATUS_NO_MEMORY in errno). The tree's type must not be
+ * TAG_INVALID. */
 NBT_API nbt_node *nbt_clone(const nbt_node *tree);
 
-/* Calls v on every node, pre-order; true when no call returned false. */
+/* Calls v on every node; a node's children are walked after v returned, so v
+ * may change the node itself. True when the walk ran to the end, false as
+ * soon as a call returned false. A NULL tree gives true. */
 NBT_API bool nbt_map(nbt_node *tree, nbt_visitor_t v, void *aux);
 
-/* A new tree, owned by the caller, holding the accepted nodes whose ancestors
- * were all accepted. NULL with errno 0: the root was rejected; NULL with a
- * nonzero errno: failure. The source is never changed. */
+/* A new tree, owned by the caller (release with nbt_free), holding the nodes
+ * that filter accepted and whose ancestors it all accepted, in their order;
+ * the descendants of a rejected node are not offered to filter. errno is set
+ * to 0 first. NULL with errno 0: the tree is NULL or its root was rejected.
+ * NULL with a nonzero errno: failure, either STATUS_NO_MEMORY or the nonzero
+ * errno that filter left behind. The tree is never changed. */
 NBT_API nbt_node *nbt_filter(const nbt_node *tree, nbt_predicate_t filter, void *aux);
 
-/* Releases the rejected nodes of the tree itself; returns the tree, or NULL
- * when the root was rejected (and released). Cannot fail. */
+/* Removes and releases the nodes that filter rejects (with their
+ * descendants) from the tree itself. Returns the tree, or NULL when the root
+ * was rejected, in which case the whole tree has been released. Allocates
+ * nothing, cannot fail and leaves errno alone. */
 NBT_API nbt_node *nbt_filter_inplace(nbt_node *tree, nbt_predicate_t filter, void *aux);
 
-/* The first node in pre-order that the predicate accepts, or NULL. The node
- * stays owned by the tree. */
+/* The first node that filter accepts, or NULL. The node stays owned by the
+ * tree. */
 NBT_API nbt_node *nbt_find(nbt_node *tree, nbt_predicate_t filter, void *aux);
 
-/* The first node named name (the first unnamed node for NULL), or NULL. */
+/* The first node whose name has the bytes of name, or NULL; with a NULL name
+ * the first unnamed node (a list element). The node stays owned by the
+ * tree. */
 NBT_API nbt_node *nbt_find_by_name(nbt_node *tree, const char *name);
 
-/* The node that a dotted path leads to, or NULL. The first component names
- * the tree itself; list elements match the empty component. */
+/* The node that a path of components separated by "." leads to, or NULL. The
+ * first component must match the tree's own name, each further one the name
+ * of a child of the node before; an unnamed node (a list element) matches
+ * only the empty component, and every matching child is tried until the rest
+ * resolves. "" is the root when it is unnamed or has the empty name. Names
+ * that contain "." cannot be reached. The node stays owned by the tree. */
 NBT_API nbt_node *nbt_find_by_path(nbt_node *tree, const char *path);
 
-/* The child at a zero-based position of a list or compound, or NULL. */
+/* The child at zero-based position n of a list or compound, or NULL (a NULL
+ * node, another type, or n outside 0..count-1). Owned by the tree; takes time
+ * proportional to n. */
 NBT_API nbt_node *nbt_list_item(nbt_node *list, int32_t n);
 
-/* True when both trees have the same types, names, values and children in
- * the same order; floats and doubles count as equal within 0.000001. */
+/* True when both trees (neither may be NULL) have the same types, names
+ * (an unnamed node differs from one with the empty name), values and
+ * children in the same order (compounds by position, not by name). Floats
+ * and doubles are equal when, taken as doubles, the smaller plus 0.000001 is
+ * at least the larger; with NaN that holds only for a NaN in a and a number in
+ * b. TAG_END and unknown types are never equal. List element types are not
+ * compared. */
 NBT_API bool nbt_eq(const nbt_node *a, const nbt_node *b);
 
 /* ---- Binary form ---------------------------------------------------------- */
@@ -265,11 +294,20 @@ NBT_API struct buffer nbt_dump_binary(const nbt_node *tree);
 
 /* ---- Text form ------------------------------------------------------------ */
 
-/* The tree as indented text, a NUL-terminated string to release with free();
- * NULL with the status in errno on failure. */
+/* The tree (which must be given) as indented text, a NUL-terminated string
+ * owned by the caller, to release with free(); errno is STATUS_OK. On failure
+ * NULL with the status in errno: STATUS_CORRUPT for a node of no known type or
+ * a string without its value, STATUS_NO_MEMORY. Names and strings are quoted
+ * and cut to about 8 KiB. */
 NBT_API char *nbt_dump_ascii(const nbt_node *tree);
 
-/* Writes the tree as indented text onto a stream; returns the status. */
+/* Writes the same text onto a stream while it is produced; returns the
+ * status. A failure deep in the tree leaves the text so far on the stream,
+ * every open list and compound closed. A NULL tree writes nothing
+ * (STATUS_OK); a NULL stream gives STATUS_CORRUPT. Only trees nested more
+ * than 64 levels need memory for the walk (STATUS_NO_MEMORY when there is
+ * none). errno is left alone, the stream is not flushed, and its own write
+ * errors are for the caller to check (ferror). */
 NBT_API nbt_status nbt_dump_ascii_file(const nbt_node *tree, FILE *fp);
 
 /* ---- Compressed form ------------------------------------------------------ */
