@@ -7,6 +7,7 @@
 #include <new>
 
 #include "operations.h"
+#include "saving.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ fuse_operations make_table()
     ops.readdir = guarded<nbt_readdir>::call;
     ops.releasedir = guarded<nbt_release>::call;
     ops.fgetattr = guarded<nbt_fgetattr>::call;
+    ops.destroy = guarded<nbt_destroy>::call;
     return ops;
 }
 
