@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -168,6 +169,22 @@ extern "C" void free(void *p)
     untrack(p);
     real_free(p);
 }
+
+// C++ allocations go through the same counting, also in the sanitizer build,
+// whose runtime would otherwise serve operator new itself.
+void *operator new(size_t n)
+{
+    if (void *p = malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void *operator new[](size_t n) { return operator new(n); }
+void *operator new(size_t n, const std::nothrow_t &) noexcept { return malloc(n ? n : 1); }
+void *operator new[](size_t n, const std::nothrow_t &) noexcept { return malloc(n ? n : 1); }
+void operator delete(void *p) noexcept { free(p); }
+void operator delete[](void *p) noexcept { free(p); }
+void operator delete(void *p, size_t) noexcept { free(p); }
+void operator delete[](void *p, size_t) noexcept { free(p); }
 
 namespace failing_alloc {
 

@@ -1,7 +1,8 @@
 // A failing allocator for the out-of-memory paths. The test executable that
 // links failing_alloc.cpp replaces malloc, calloc, realloc and free for the
-// whole process (the library and zlib included); while armed it counts the
-// allocations, makes a chosen one fail, and tracks which blocks stay live.
+// whole process (the library and zlib included), and operator new and delete
+// with them; while armed it counts the allocations, makes a chosen one fail,
+// and tracks which blocks stay live.
 #pragma once
 
 #include <cstddef>

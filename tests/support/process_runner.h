@@ -20,6 +20,7 @@ struct result {
     int status; // exit status, or 128 + signal number when killed by a signal
 };
 
+// A program named without a slash is searched in PATH.
 result run(const std::string &program, const std::vector<std::string> &args, const options &opt = {});
 
 } // namespace proc

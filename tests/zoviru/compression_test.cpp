@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "raw_compress.h"
 #include "tree_builder.h"
 
 namespace {
@@ -12,20 +13,7 @@ namespace {
 using tb::hex;
 
 // Compresses raw bytes with zlib directly (gzip wrapper when gzip is set).
-std::vector<uint8_t> deflate_raw(const std::vector<uint8_t> &in, bool gzip)
-{
-    z_stream s{};
-    EXPECT_EQ(deflateInit2(&s, 6, Z_DEFLATED, gzip ? 31 : 15, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::vector<uint8_t> out(deflateBound(&s, in.size()) + 64);
-    s.next_in = const_cast<Bytef *>(in.data());
-    s.avail_in = uInt(in.size());
-    s.next_out = out.data();
-    s.avail_out = uInt(out.size());
-    EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
-}
+std::vector<uint8_t> deflate_raw(const std::vector<uint8_t> &in, bool gzip) { return rc::compress(in, gzip); }
 
 std::vector<uint8_t> packed(const nbt_node *tree, nbt_compression c)
 {

@@ -1,0 +1,33 @@
+// The records held by open file handles. Handles point straight into the
+// tree, so whatever releases or moves tree nodes tells the registry first:
+// a handle on a released node becomes stale and answers -ESTALE, a handle on
+// a moved node follows it.
+#pragma once
+
+#include "mount_state.h"
+
+// Stores record in the handle and registers it. On failure (-ENOMEM) the
+// record is released and the handle left empty.
+int hold_in_handle(fuse_file_info *fi, fs_node *record);
+
+// Releases the record of a handle (never root_node) and forgets it.
+void release_handle(fuse_file_info *fi) noexcept;
+
+// -ESTALE when the record's node was released, or its array element no
+// longer lies inside the array; else 0.
+int check_usable(const fs_node *record);
+
+// Marks stale every held record that refers into the subtree of root. Call
+// before the subtree is released.
+void invalidate_subtree(const nbt_node *root);
+
+// Marks stale the held element records of array whose index is not below
+// length: the array is about to shrink to length elements.
+void invalidate_elements_from(const nbt_node *array, int32_t length);
+
+// After the subtree of root moved under a parent in chunk (and, for root
+// itself, into the cell at entry): held records follow it.
+void follow_move(const nbt_node *root, region_chunk *chunk, list_head *entry);
+
+// Number of records held by handles.
+size_t held_handle_count();
