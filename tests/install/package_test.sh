@@ -63,6 +63,16 @@ grep -qx "activate-noawait ldconfig" "$work/control.d/triggers" || fail "no ldco
 dpkg-deb --fsys-tarfile "$deb" | tar -xO "$lib/pkgconfig/zoviru.pc" | grep -qx "prefix=/usr" ||
   fail "zoviru.pc in the package does not name /usr"
 
+# The package's programs run from its tree, with its own library.
+mkdir "$work/root" && dpkg-deb -x "$deb" "$work/root"
+if grep -qw burlseed <<< "$PROGRAMS" && grep -qw burlprint <<< "$PROGRAMS"; then
+  "$work/root/usr/bin/burlseed" -L packaged "$work/seeded.nbt" || fail "the packaged burlseed"
+  printed=$("$work/root/usr/bin/burlprint" "$work/seeded.nbt" | head -n1)
+  [ "$printed" = 'TAG_Compound("packaged") {' ] || fail "the packaged burlprint printed: $printed"
+  [ "$(env -u LD_LIBRARY_PATH ldd "$work/root/usr/bin/burlprint" | awk '/libzoviru/ {print $3}')" = \
+    "$work/root/usr/bin/../$LIBDIR/libzoviru.so.1" ] || fail "the packaged burlprint uses another libzoviru"
+fi
+
 if command -v lintian > /dev/null; then
   lintian --fail-on error "$deb" 2>/dev/null | tee "$work/lintian" || fail "lintian reports errors"
 else
