@@ -1,6 +1,7 @@
 // Test data for the mount tests, and a reader that shows what a file holds.
 //   fixture nbt PATH              an NBT file (gzip) with a few values
-//   fixture region PATH           a region file with the chunks 0 and 37
+//   fixture region PATH           a region file with the chunks 0 (zlib) and
+//                                 37 (gzip)
 //   fixture show PATH             the compression and values of an NBT file
 //   fixture show-chunk PATH N     the same for chunk N of a region file, with
 //                                 its compression byte and time stamp
@@ -127,8 +128,8 @@ int main(int argc, char **argv)
     if (what == "region" && argc == 3) {
         tb::tree_ptr c0(tb::compound("", {tb::i32("xPos", 0), tb::i32("zPos", 0), tb::str("biome", "plains")}));
         tb::tree_ptr c37(tb::compound("", {tb::i32("xPos", 5), tb::i32("zPos", 1), tb::str("biome", "forest")}));
-        rb::chunk a{0, 2, 1, rb::compressed(c0.get(), COMPRESSION_GZIP), 1, 1000000000, {}};
-        rb::chunk b{37, 3, 1, rb::compressed(c37.get(), COMPRESSION_ZLIB), 2, 1100000000, {}};
+        rb::chunk a{0, 2, 1, rb::compressed(c0.get(), COMPRESSION_ZLIB), 2, 1000000000, {}};
+        rb::chunk b{37, 3, 1, rb::compressed(c37.get(), COMPRESSION_GZIP), 1, 1100000000, {}};
         rb::write_file(argv[2], rb::build({a, b}));
         return 0;
     }
