@@ -7,43 +7,35 @@
 #include <unordered_set>
 #include <vector>
 
+#include "tree_cells.h"
+
 namespace {
 
 std::unordered_set<fs_node *> held;
 
-// Every node of the subtree of root, root included, without recursion (a
-// tree built through the mount may nest deeply).
-std::unordered_set<const nbt_node *> subtree_of(const nbt_node *root)
-{
-    std::unordered_set<const nbt_node *> nodes;
-    std::vector<const nbt_node *> todo{root};
-    while (!todo.empty()) {
-        const nbt_node *n = todo.back();
-        todo.pop_back();
-        nodes.insert(n);
-        if (n->type == TAG_LIST || n->type == TAG_COMPOUND) {
-            const list_head *head = &n->payload.tag_list->entry;
-            for (const list_head *e = head->next; e != head; e = e->next)
-                todo.push_back(list_cell(const_cast<list_head *>(e))->data);
-        }
-    }
-    return nodes;
-}
+} // namespace
 
-// Held records whose subject lies in the subtree of root.
 std::vector<fs_node *> held_within(const nbt_node *root)
 {
     std::vector<fs_node *> found;
     if (held.empty())
         return found;
-    auto nodes = subtree_of(root);
+    std::unordered_set<const nbt_node *> nodes;
+    find_in_subtree(root, [&nodes](const nbt_node *n) {
+        nodes.insert(n);
+        return false;
+    });
     for (fs_node *r : held)
         if (r->subject && nodes.count(r->subject))
             found.push_back(r);
     return found;
 }
 
-} // namespace
+void mark_stale(const std::vector<fs_node *> &records) noexcept
+{
+    for (fs_node *r : records)
+        r->stale = 1;
+}
 
 int hold_in_handle(fuse_file_info *fi, fs_node *record)
 {
@@ -84,11 +76,7 @@ int check_usable(const fs_node *record)
     return 0;
 }
 
-void invalidate_subtree(const nbt_node *root)
-{
-    for (fs_node *r : held_within(root))
-        r->stale = 1;
-}
+void invalidate_subtree(const nbt_node *root) { mark_stale(held_within(root)); }
 
 void invalidate_elements_from(const nbt_node *array, int32_t length)
 {
@@ -97,9 +85,10 @@ void invalidate_elements_from(const nbt_node *array, int32_t length)
             r->stale = 1;
 }
 
-void follow_move(const nbt_node *root, region_chunk *chunk, list_head *entry)
+void follow_move(const std::vector<fs_node *> &records, const nbt_node *root, region_chunk *chunk,
+                 list_head *entry) noexcept
 {
-    for (fs_node *r : held_within(root)) {
+    for (fs_node *r : records) {
         r->chunk = chunk;
         if (r->kind == TREE_NODE && r->node == root)
             r->cell = entry;
