@@ -188,8 +188,7 @@ int nbt_open(const char *path, fuse_file_info *fi)
     record_ptr r;
     if (int result = lookup_path(path, r))
         return result;
-    if (int result = hold_in_handle(fi, r.release()))
-        return result;
+    hold_in_handle(fi, r.release());
     if (truncate) {
         if (int result = truncate_record(path, file_info_to_nbt_node(fi), 0)) {
             release_handle(fi);

@@ -34,9 +34,7 @@ int create_element(fs_node *parent, std::string_view name, record_ptr &out)
     long index = 0;
     if (!parse_whole_number(name, index))
         return -EINVAL;
-    int32_t length = array->type == TAG_INT_ARRAY ? array->payload.tag_int_array.length
-                                                  : array->payload.tag_long_array.length;
-    if (index < length)
+    if (index < array_length(static_cast<const nbt_node *>(array)))
         return -EEXIST;
     record_ptr r(new_fs_node(ARRAY_ELEMENT_NODE, array, parent->chunk));
     int result = array->type == TAG_INT_ARRAY ? grow_array(array->payload.tag_int_array, index)
@@ -142,8 +140,7 @@ int remove_element(fs_node *child, bool directory)
     if (directory)
         return -ENOTDIR;
     nbt_node *array = child->node;
-    int32_t &length = array->type == TAG_INT_ARRAY ? array->payload.tag_int_array.length
-                                                   : array->payload.tag_long_array.length;
+    int32_t &length = array_length(array);
     if (child->index + 1 < length)
         return -EBUSY; // only the last element can go
     if (child->index >= length)
@@ -226,7 +223,8 @@ int nbt_create(const char *path, mode_t, fuse_file_info *fi)
     record_ptr r;
     if (int result = create_node(path, r))
         return result;
-    return hold_in_handle(fi, r.release());
+    hold_in_handle(fi, r.release());
+    return 0;
 }
 
 int nbt_unlink(const char *path) { return remove_node(path, false); }

@@ -3,7 +3,6 @@
 #include <fuse.h>
 
 #include <cerrno>
-#include <new>
 #include <unordered_set>
 #include <vector>
 
@@ -11,23 +10,35 @@
 
 namespace {
 
-std::unordered_set<fs_node *> held;
+// The held records, linked through the records themselves, so that holding
+// one never allocates.
+fs_node held = {nullptr, 0, nullptr, nullptr, 0, nullptr, 0, nullptr, 0, &held, &held};
+
+template <class F> void for_each_held(F f)
+{
+    for (fs_node *r = held.held_next; r != &held;) {
+        fs_node *next = r->held_next;
+        f(r);
+        r = next;
+    }
+}
 
 } // namespace
 
 std::vector<fs_node *> held_within(const nbt_node *root)
 {
     std::vector<fs_node *> found;
-    if (held.empty())
+    if (held.held_next == &held)
         return found;
     std::unordered_set<const nbt_node *> nodes;
     find_in_subtree(root, [&nodes](const nbt_node *n) {
         nodes.insert(n);
         return false;
     });
-    for (fs_node *r : held)
+    for_each_held([&](fs_node *r) {
         if (r->subject && nodes.count(r->subject))
             found.push_back(r);
+    });
     return found;
 }
 
@@ -37,19 +48,15 @@ void mark_stale(const std::vector<fs_node *> &records) noexcept
         r->stale = 1;
 }
 
-int hold_in_handle(fuse_file_info *fi, fs_node *record)
+void hold_in_handle(fuse_file_info *fi, fs_node *record) noexcept
 {
     if (record != &root_node) {
-        try {
-            held.insert(record);
-        } catch (const std::bad_alloc &) {
-            free_fs_node(record);
-            fi->fh = 0;
-            return -ENOMEM;
-        }
+        record->held_prev = held.held_prev;
+        record->held_next = &held;
+        held.held_prev->held_next = record;
+        held.held_prev = record;
     }
     fi->fh = uint64_t(uintptr_t(record));
-    return 0;
 }
 
 void release_handle(fuse_file_info *fi) noexcept
@@ -57,7 +64,8 @@ void release_handle(fuse_file_info *fi) noexcept
     fs_node *record = file_info_to_nbt_node(fi);
     if (record == &root_node)
         return;
-    held.erase(record);
+    record->held_prev->held_next = record->held_next;
+    record->held_next->held_prev = record->held_prev;
     free_fs_node(record);
 }
 
@@ -66,11 +74,7 @@ int check_usable(const fs_node *record)
     if (record->stale)
         return -ESTALE;
     if (record->kind == ARRAY_ELEMENT_NODE) {
-        // Both array payloads keep their length at the same place.
-        const nbt_node *a = record->node;
-        int32_t length = a->type == TAG_INT_ARRAY ? a->payload.tag_int_array.length
-                                                  : a->payload.tag_long_array.length;
-        if (record->index >= length)
+        if (record->index >= array_length(static_cast<const nbt_node *>(record->node)))
             return -ESTALE;
     }
     return 0;
@@ -80,9 +84,10 @@ void invalidate_subtree(const nbt_node *root) { mark_stale(held_within(root)); }
 
 void invalidate_elements_from(const nbt_node *array, int32_t length)
 {
-    for (fs_node *r : held)
+    for_each_held([&](fs_node *r) {
         if (r->kind == ARRAY_ELEMENT_NODE && r->node == array && r->index >= length)
             r->stale = 1;
+    });
 }
 
 void follow_move(const std::vector<fs_node *> &records, const nbt_node *root, region_chunk *chunk,
@@ -95,4 +100,9 @@ void follow_move(const std::vector<fs_node *> &records, const nbt_node *root, re
     }
 }
 
-size_t held_handle_count() { return held.size(); }
+size_t held_handle_count()
+{
+    size_t count = 0;
+    for_each_held([&](fs_node *) { count++; });
+    return count;
+}

@@ -8,9 +8,8 @@
 
 #include "mount_state.h"
 
-// Stores record in the handle and registers it. On failure (-ENOMEM) the
-// record is released and the handle left empty.
-int hold_in_handle(fuse_file_info *fi, fs_node *record);
+// Stores record in the handle and registers it; cannot fail.
+void hold_in_handle(fuse_file_info *fi, fs_node *record) noexcept;
 
 // Releases the record of a handle (never root_node) and forgets it.
 void release_handle(fuse_file_info *fi) noexcept;

@@ -3,6 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
+int32_t &array_length(nbt_node *array)
+{
+    return array->type == TAG_INT_ARRAY ? array->payload.tag_int_array.length : array->payload.tag_long_array.length;
+}
+
+int32_t array_length(const nbt_node *array) { return array_length(const_cast<nbt_node *>(array)); }
+
 size_t child_count(const nbt_node *container)
 {
     size_t count = 0;

@@ -3,9 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "zoviru.h"
+
+// The element count of an int32 or int64 array node.
+int32_t &array_length(nbt_node *array);
+int32_t array_length(const nbt_node *array);
 
 // The number of items of a list or children of a compound.
 size_t child_count(const nbt_node *container);

@@ -2,26 +2,13 @@
 // user would use; after unmount the file holds every change.
 #include <functional>
 
-#include "mount_test_support.h"
+#include "shell_cases.h"
 #include "tree_builder.h"
 #include "tree_text.h"
 
 namespace {
 
 using maker = std::function<nbt_node *(const char *name)>;
-
-struct write_case {
-    const char *name;
-    maker node;          // the case's own node, named by the case
-    const char *command; // bash -c; "@" is the node's path
-    int status;
-    const char *error;   // expected in the command's messages ("" for none)
-    const char *check;   // sh -c whose output is shown afterwards
-    std::string shown;
-    std::string saved;   // tree_text of the node in the saved file
-};
-
-void PrintTo(const write_case &c, std::ostream *os) { *os << c.name; }
 
 maker i8(int8_t v) { return [v](const char *n) { return tb::i8(n, v); }; }
 maker i16(int16_t v) { return [v](const char *n) { return tb::i16(n, v); }; }
@@ -43,7 +30,7 @@ const char *type_file = "cat @/.type";
 const char *od = "od -An -tx1 @";
 const char *invalid = "Invalid argument";
 
-const write_case write_cases[] = {
+const mt::shell_case write_cases[] = {
     {"echo_decimal", i32(1), "echo 42 > @", 0, "", cat, "42\n", "42"},
     {"printf_hexadecimal", i32(1), "printf 0x1F > @", 0, "", cat, "31\n", "31"},
     {"printf_octal", i32(1), "printf 010 > @", 0, "", cat, "8\n", "8"},
@@ -90,45 +77,9 @@ const write_case write_cases[] = {
     {"whole_array_is_a_directory", ints({1}), "echo 1 > @", 1, "Is a directory", "ls @", "0\n", "<1>"},
 };
 
-class WriteMount : public mt::SharedMountWith<write_case> {
-protected:
-    static void SetUpTestSuite()
-    {
-        tb::tree_ptr tree(tb::compound("", {}));
-        for (const auto &c : write_cases)
-            tb::append(tree.get(), c.node(c.name));
-        mount_shared(mt::nbt_file(tree.get()), {});
-    }
+class WriteMount : public mt::ShellCases<write_cases> {};
 
-    static void TearDownTestSuite()
-    {
-        if (!fs)
-            return;
-        std::vector<uint8_t> bytes;
-        unmount_shared({}, &bytes);
-        tb::tree_ptr saved(mt::parse_saved(bytes));
-        ASSERT_TRUE(saved) << nbt_error_to_string(nbt_status(errno));
-        for (const auto &c : write_cases) {
-            nbt_node *n = nbt_find_by_name(saved.get(), c.name);
-            ASSERT_TRUE(n) << c.name;
-            EXPECT_EQ(tree_text(n), c.saved) << c.name;
-        }
-    }
-};
-
-TEST_P(WriteMount, ShellTools)
-{
-    const auto &c = GetParam();
-    std::string node = fs->at(c.name);
-    proc::result r = mt::tool({"bash", "-c", mt::substitute(c.command, node)});
-    EXPECT_EQ(r.status, c.status) << r.err;
-    if (*c.error) {
-        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
-    } else {
-        EXPECT_EQ(r.err, "");
-    }
-    EXPECT_EQ(mt::tool({"sh", "-c", mt::substitute(c.check, node)}).out, c.shown);
-}
+TEST_P(WriteMount, ShellTools) { mt::run_case(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Values, WriteMount, testing::ValuesIn(write_cases),
                          [](const auto &info) { return std::string(info.param.name); });
