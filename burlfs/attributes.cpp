@@ -159,6 +159,12 @@ int nbt_readdir(const char *path, void *buf, fuse_fill_dir_t filler, off_t, fuse
     }
 }
 
+int nbt_utimens(const char *path, const struct timespec *)
+{
+    record_ptr r;
+    return lookup_path(path, r);
+}
+
 int nbt_readlink(const char *path, char *buf, size_t size)
 {
     if (size == 0)

@@ -61,6 +61,7 @@ fuse_operations make_table()
     ops.create = guarded<nbt_create>::call;
     ops.ftruncate = guarded<nbt_ftruncate>::call;
     ops.fgetattr = guarded<nbt_fgetattr>::call;
+    ops.utimens = guarded<nbt_utimens>::call;
     ops.destroy = guarded<nbt_destroy>::call;
     // Operations on an open file whose path is gone (removed while open with
     // hard_remove, or replaced) reach the handle's record, which answers

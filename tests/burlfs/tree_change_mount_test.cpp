@@ -35,6 +35,11 @@ const mt::shell_case change_cases[] = {
     {"mkdir_list", empty, "mkdir @/list:l && grep -qx invalid @/l/.type && echo string > @/l/.type", 0, "", listing, "l\n", "{l=list:string[]}"},
     {"create_value", empty, ": > @/int32:n && cat @/n", 0, "", listing, "n\n", "{n=0}"},
     {"create_and_write", empty, "echo hi > @/string:s", 0, "", listing, "s\n", "{s='hi'}"},
+    {"touch_creates_value", empty, "touch @/int32:n && cat @/n", 0, "", listing, "n\n", "{n=0}"},
+    {"touch_creates_list_item", with_list, "touch @/l/3", 0, "", listing, "n\nl\n", "{n=5,l=list:int32[1,2,3,0]}"},
+    {"touch_creates_element", with_array, "touch @/a/5", 0, "", listing, "a\n", "{a=<1,2,0,0,0,0>}"},
+    {"touch_existing_value", with_values, "touch @/x @/z", 0, "", listing, "w\nx\nz\n", "{w=1,x=2,z='s'}"},
+    {"touch_without_prefix", empty, "touch @/n", 1, "Invalid argument", listing, "", "{}"},
     {"create_without_prefix", empty, ": > @/n", 1, "Invalid argument", listing, "", "{}"},
     {"create_name_taken", with_values, ": > @/string:x", 1, "File exists", listing, "w\nx\nz\n", "{w=1,x=2,z='s'}"},
     {"fill_untyped_list", empty,
@@ -75,6 +80,44 @@ TEST_P(ChangeMount, ShellTools) { mt::run_case(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Tree, ChangeMount, testing::ValuesIn(change_cases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// touch of existing entries changes nothing: not the content, not the
+// attributes, and not the file, which an unchanged mount leaves untouched.
+TEST(TouchMount, ExistingEntriesStayAsTheyWere)
+{
+    BURL_REQUIRE_MOUNTS();
+    tb::tree_ptr tree(tb::compound("", {tb::i32("n", 42), tb::str("s", "text"), tb::ints("a", {1, 2}),
+                                        tb::list("l", TAG_INT, {tb::i32(nullptr, 3)}), tb::compound("c")}));
+    auto bytes = mt::nbt_file(tree.get());
+    mt::mounted fs;
+    ASSERT_TRUE(fs.start(bytes, {}));
+    const std::string look = "stat -c '%n %a %s %Y' @/n @/s @/a @/a/1 @/l/0 @/l/.type @/c && cat @/n @/s @/a/1";
+    std::string before = mt::tool({"bash", "-c", mt::substitute(look, fs.root())}).out;
+    proc::result r = mt::tool({"bash", "-c", mt::substitute("touch @/n @/s @/a @/a/1 @/l/0 @/l/.type @/c @", fs.root())});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(mt::tool({"bash", "-c", mt::substitute(look, fs.root())}).out, before);
+    EXPECT_NE(before.find(" 0\n"), std::string::npos) << before; // times stay the Epoch
+    // A time given explicitly is accepted just the same.
+    EXPECT_EQ(mt::tool({"touch", "-d", "2001-02-03 04:05:06", fs.at("n")}).status, 0);
+    EXPECT_EQ(mt::tool({"stat", "-c", "%Y", fs.at("n")}).out, "0\n");
+    fs.finish();
+    EXPECT_EQ(rb::read_file(fs.file()), bytes);
+}
+
+TEST(TouchMount, ReadOnlyMountRefuses)
+{
+    BURL_REQUIRE_MOUNTS();
+    tb::tree_ptr tree(tb::compound("", {tb::i32("n", 42)}));
+    mt::mounted fs;
+    ASSERT_TRUE(fs.start(mt::nbt_file(tree.get()), {"-r"}));
+    for (const char *p : {"n", "int32:m"}) {
+        proc::result r = mt::tool({"touch", fs.at(p)});
+        EXPECT_EQ(r.status, 1) << p;
+        EXPECT_NE(r.err.find("Read-only file system"), std::string::npos) << r.err;
+    }
+    fs.finish();
+}
 
 // Removing an item renumbers the items after it; each then reads whole under
 // its new name, however recently its old name was looked at.

@@ -283,6 +283,16 @@ TEST_F(RegionChange, NothingDirectlyUnderTheRoot)
     EXPECT_EQ(region_chunks[3].modified + region_chunks[7].modified, 0);
 }
 
+TEST_F(RegionChange, TimesAreAcceptedWithoutMarks)
+{
+    struct timespec times[2] = {{1, 0}, {2, 0}};
+    for (const char *p : {"/", "/3", "/3/x", "/7,0"})
+        EXPECT_EQ(ip::ops().utimens(p, times), 0) << p;
+    EXPECT_EQ(ip::ops().utimens("/4", times), -ENOENT);
+    EXPECT_EQ(region_chunks[3].modified + region_chunks[7].modified, 0);
+    EXPECT_EQ(region_chunks[3].timestamp, 30);
+}
+
 TEST_F(RegionChange, CreatingAndRemovingMarkTheirChunk)
 {
     const auto &ops = ip::ops();

@@ -277,6 +277,22 @@ TEST(ReadOnly, EveryChangeIsRefused)
     EXPECT_EQ(tree_text(root_node.node), before);
 }
 
+TEST(Times, AcceptedWithoutEffect)
+{
+    ip::installed_tree t(value_tree());
+    std::string before = tree_text(root_node.node);
+    struct timespec times[2] = {{1000, 0}, {2000, 0}};
+    for (const char *p : {"/i", "/str", "/ia", "/ia/2", "/li/0", "/lt/.type", "/c", "/"})
+        EXPECT_EQ(ip::ops().utimens(p, times), 0) << p;
+    EXPECT_EQ(ip::ops().utimens("/none", times), -ENOENT);
+    EXPECT_EQ(ip::ops().utimens("/ia/3", times), -ENOENT);
+    EXPECT_EQ(tree_text(root_node.node), before);
+    EXPECT_EQ(tree_modified, 0);
+    struct stat st;
+    ASSERT_EQ(ip::getattr("/i", st), 0);
+    EXPECT_EQ(st.st_mtime, 0);
+}
+
 TEST(ChangeMarks, RegionChunkGetsTheChangeAndTheTime)
 {
     tmp::dir dir;
