@@ -148,4 +148,20 @@ TEST_F(HandleMount, DefaultRemovalWaitsForTheClose)
     EXPECT_EQ(tree_text(saved.get()), "{n=5,m=6,c={deep={v=1}},l=list:int32[10,11],a=<1,2,3>}");
 }
 
+// ...which a list item cannot take: removing an open list item fails then.
+TEST_F(HandleMount, DefaultRemovalOfOpenListItemFails)
+{
+    tb::tree_ptr tree(sample_tree());
+    mt::mounted fs;
+    ASSERT_TRUE(fs.start(mt::nbt_file(tree.get()), {}));
+    int fd = open(fs.at("l/0").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    proc::result r = mt::tool({"rm", fs.at("l/0")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Invalid argument"), std::string::npos) << r.err;
+    close(fd);
+    EXPECT_EQ(mt::tool({"rm", fs.at("l/0")}).status, 0);
+    fs.finish();
+}
+
 } // namespace
