@@ -7,6 +7,7 @@
 #include "lookup.h"
 #include "open_handles.h"
 #include "operations.h"
+#include "tree_cells.h"
 #include "type_names.h"
 #include "value_text.h"
 
@@ -45,15 +46,6 @@ void fill_compound(const nbt_node *n, void *buf, fuse_fill_dir_t filler)
         entry.assign(type).append(":").append(child->name);
         filler(buf, entry.c_str(), nullptr, 0);
     }
-}
-
-size_t list_length(const nbt_node *n)
-{
-    size_t count = 0;
-    const list_head *head = &n->payload.tag_list->entry;
-    for (const list_head *e = head->next; e != head; e = e->next)
-        count++;
-    return count;
 }
 
 void fill_numbers(void *buf, fuse_fill_dir_t filler, long from, long to, long step)
@@ -154,7 +146,7 @@ int nbt_readdir(const char *path, void *buf, fuse_fill_dir_t filler, off_t, fuse
         return 0;
     case TAG_LIST:
         filler(buf, ".type", nullptr, 0);
-        fill_numbers(buf, filler, 0, long(list_length(n)), 1);
+        fill_numbers(buf, filler, 0, long(child_count(n)), 1);
         return 0;
     case TAG_INT_ARRAY:
         fill_numbers(buf, filler, long(n->payload.tag_int_array.length) - 1, -1, -1);
@@ -165,6 +157,12 @@ int nbt_readdir(const char *path, void *buf, fuse_fill_dir_t filler, off_t, fuse
     default:
         return -ENOTDIR;
     }
+}
+
+int nbt_utimens(const char *path, const struct timespec *)
+{
+    record_ptr r;
+    return lookup_path(path, r);
 }
 
 int nbt_readlink(const char *path, char *buf, size_t size)
@@ -196,8 +194,13 @@ int nbt_open(const char *path, fuse_file_info *fi)
     record_ptr r;
     if (int result = lookup_path(path, r))
         return result;
-    if (int result = hold_in_handle(fi, r.release()))
-        return result;
+    hold_in_handle(fi, r.release());
+    if (truncate) {
+        if (int result = truncate_record(path, file_info_to_nbt_node(fi), 0)) {
+            release_handle(fi);
+            return result;
+        }
+    }
     return 0;
 }
 

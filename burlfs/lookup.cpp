@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "tree_cells.h"
 #include "type_names.h"
 
 namespace {
@@ -102,18 +103,12 @@ int list_child(fs_node *parent, std::string_view name, record_ptr &out)
         return 0;
     }
     long index = 0;
-    if (!parse_whole_number(name, index) || index < 0)
+    list_head *e = nullptr;
+    if (!parse_whole_number(name, index) || index < 0 || !(e = child_entry(parent->node, size_t(index))))
         return -ENOENT;
-    list_head *head = &sentinel->entry;
-    long i = 0;
-    for (list_head *e = head->next; e != head; e = e->next, i++) {
-        if (i == index) {
-            out.reset(new_fs_node(TREE_NODE, list_cell(e)->data, parent->chunk));
-            out->cell = e;
-            return 0;
-        }
-    }
-    return -ENOENT;
+    out.reset(new_fs_node(TREE_NODE, list_cell(e)->data, parent->chunk));
+    out->cell = e;
+    return 0;
 }
 
 template <class Array> int array_element(fs_node *parent, const Array &array, std::string_view name, record_ptr &out)

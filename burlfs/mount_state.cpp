@@ -20,7 +20,7 @@ FILE *save_file = nullptr;
 int tree_modified = 0;
 int save_failed = 0;
 
-fs_node root_node = {&root_node, TREE_NODE, nullptr, nullptr, 0, nullptr, 0, nullptr, 0};
+fs_node root_node = {&root_node, TREE_NODE, nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr};
 
 fs_node *new_fs_node(int32_t kind, nbt_node *node, region_chunk *chunk)
 {

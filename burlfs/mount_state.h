@@ -83,6 +83,8 @@ struct fs_node {
     nbt_node *subject;
     // Set when subject was released while the record was held by a handle.
     int32_t stale;
+    // Links of the registry of records held by open handles.
+    fs_node *held_prev, *held_next;
 };
 
 extern fs_node root_node;

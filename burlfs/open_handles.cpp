@@ -3,61 +3,60 @@
 #include <fuse.h>
 
 #include <cerrno>
-#include <new>
 #include <unordered_set>
 #include <vector>
 
+#include "tree_cells.h"
+
 namespace {
 
-std::unordered_set<fs_node *> held;
+// The held records, linked through the records themselves, so that holding
+// one never allocates.
+fs_node held = {nullptr, 0, nullptr, nullptr, 0, nullptr, 0, nullptr, 0, &held, &held};
 
-// Every node of the subtree of root, root included, without recursion (a
-// tree built through the mount may nest deeply).
-std::unordered_set<const nbt_node *> subtree_of(const nbt_node *root)
+template <class F> void for_each_held(F f)
 {
-    std::unordered_set<const nbt_node *> nodes;
-    std::vector<const nbt_node *> todo{root};
-    while (!todo.empty()) {
-        const nbt_node *n = todo.back();
-        todo.pop_back();
-        nodes.insert(n);
-        if (n->type == TAG_LIST || n->type == TAG_COMPOUND) {
-            const list_head *head = &n->payload.tag_list->entry;
-            for (const list_head *e = head->next; e != head; e = e->next)
-                todo.push_back(list_cell(const_cast<list_head *>(e))->data);
-        }
+    for (fs_node *r = held.held_next; r != &held;) {
+        fs_node *next = r->held_next;
+        f(r);
+        r = next;
     }
-    return nodes;
-}
-
-// Held records whose subject lies in the subtree of root.
-std::vector<fs_node *> held_within(const nbt_node *root)
-{
-    std::vector<fs_node *> found;
-    if (held.empty())
-        return found;
-    auto nodes = subtree_of(root);
-    for (fs_node *r : held)
-        if (r->subject && nodes.count(r->subject))
-            found.push_back(r);
-    return found;
 }
 
 } // namespace
 
-int hold_in_handle(fuse_file_info *fi, fs_node *record)
+std::vector<fs_node *> held_within(const nbt_node *root)
+{
+    std::vector<fs_node *> found;
+    if (held.held_next == &held)
+        return found;
+    std::unordered_set<const nbt_node *> nodes;
+    find_in_subtree(root, [&nodes](const nbt_node *n) {
+        nodes.insert(n);
+        return false;
+    });
+    for_each_held([&](fs_node *r) {
+        if (r->subject && nodes.count(r->subject))
+            found.push_back(r);
+    });
+    return found;
+}
+
+void mark_stale(const std::vector<fs_node *> &records) noexcept
+{
+    for (fs_node *r : records)
+        r->stale = 1;
+}
+
+void hold_in_handle(fuse_file_info *fi, fs_node *record) noexcept
 {
     if (record != &root_node) {
-        try {
-            held.insert(record);
-        } catch (const std::bad_alloc &) {
-            free_fs_node(record);
-            fi->fh = 0;
-            return -ENOMEM;
-        }
+        record->held_prev = held.held_prev;
+        record->held_next = &held;
+        held.held_prev->held_next = record;
+        held.held_prev = record;
     }
     fi->fh = uint64_t(uintptr_t(record));
-    return 0;
 }
 
 void release_handle(fuse_file_info *fi) noexcept
@@ -65,7 +64,8 @@ void release_handle(fuse_file_info *fi) noexcept
     fs_node *record = file_info_to_nbt_node(fi);
     if (record == &root_node)
         return;
-    held.erase(record);
+    record->held_prev->held_next = record->held_next;
+    record->held_next->held_prev = record->held_prev;
     free_fs_node(record);
 }
 
@@ -74,36 +74,35 @@ int check_usable(const fs_node *record)
     if (record->stale)
         return -ESTALE;
     if (record->kind == ARRAY_ELEMENT_NODE) {
-        // Both array payloads keep their length at the same place.
-        const nbt_node *a = record->node;
-        int32_t length = a->type == TAG_INT_ARRAY ? a->payload.tag_int_array.length
-                                                  : a->payload.tag_long_array.length;
-        if (record->index >= length)
+        if (record->index >= array_length(static_cast<const nbt_node *>(record->node)))
             return -ESTALE;
     }
     return 0;
 }
 
-void invalidate_subtree(const nbt_node *root)
-{
-    for (fs_node *r : held_within(root))
-        r->stale = 1;
-}
+void invalidate_subtree(const nbt_node *root) { mark_stale(held_within(root)); }
 
 void invalidate_elements_from(const nbt_node *array, int32_t length)
 {
-    for (fs_node *r : held)
+    for_each_held([&](fs_node *r) {
         if (r->kind == ARRAY_ELEMENT_NODE && r->node == array && r->index >= length)
             r->stale = 1;
+    });
 }
 
-void follow_move(const nbt_node *root, region_chunk *chunk, list_head *entry)
+void follow_move(const std::vector<fs_node *> &records, const nbt_node *root, region_chunk *chunk,
+                 list_head *entry) noexcept
 {
-    for (fs_node *r : held_within(root)) {
+    for (fs_node *r : records) {
         r->chunk = chunk;
         if (r->kind == TREE_NODE && r->node == root)
             r->cell = entry;
     }
 }
 
-size_t held_handle_count() { return held.size(); }
+size_t held_handle_count()
+{
+    size_t count = 0;
+    for_each_held([&](fs_node *) { count++; });
+    return count;
+}

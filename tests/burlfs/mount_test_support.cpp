@@ -47,14 +47,19 @@ void SharedMount::mount_shared(const std::vector<uint8_t> &bytes, const std::vec
         fs.reset();
 }
 
-mf::outcome SharedMount::unmount_shared(const std::vector<std::string> &allowed)
+mf::outcome SharedMount::unmount_shared(const std::vector<std::string> &allowed, std::vector<uint8_t> *saved)
 {
     mf::outcome o;
-    if (fs)
+    if (fs) {
         o = fs->finish(0, allowed);
+        if (saved)
+            *saved = rb::read_file(fs->file());
+    }
     fs.reset();
     return o;
 }
+
+nbt_node *parse_saved(const std::vector<uint8_t> &bytes) { return nbt_parse_compressed(bytes.data(), bytes.size()); }
 
 void SharedMount::SetUp()
 {

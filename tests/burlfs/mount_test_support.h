@@ -10,6 +10,7 @@
 
 #include "mount_fixture.h"
 #include "process_runner.h"
+#include "region_builder.h"
 #include "temp_dir.h"
 #include "zoviru.h"
 
@@ -37,6 +38,7 @@ public:
     const std::string &file() const { return file_; }
     std::string scratch_path(const std::string &name) const { return dir_ / name; }
     bool up() const { return fs_ != nullptr; }
+    pid_t pid() const { return fs_ ? fs_->pid() : -1; }
 
 private:
     tmp::dir dir_;
@@ -54,8 +56,10 @@ public:
     // impossible here; SetUp then skips or fails).
     static void mount_shared(const std::vector<uint8_t> &bytes, const std::vector<std::string> &args,
                              const std::string &name = "t.nbt");
-    // Unmounts; returns burlfs's outcome.
-    static mf::outcome unmount_shared(const std::vector<std::string> &allowed = {});
+    // Unmounts; returns burlfs's outcome, and the file's bytes afterwards in
+    // saved when given.
+    static mf::outcome unmount_shared(const std::vector<std::string> &allowed = {},
+                                      std::vector<uint8_t> *saved = nullptr);
     static void TearDownTestSuite() { unmount_shared(); }
 
 protected:
@@ -68,6 +72,9 @@ template <class Param> class SharedMountWith : public SharedMount, public testin
 proc::result tool(const std::vector<std::string> &argv);
 // Runs the built burlfs with argument zero "burlfs" and the arguments args.
 proc::result burlfs(const std::vector<std::string> &args);
+
+// The tree that saved bytes hold (null when they do not parse).
+nbt_node *parse_saved(const std::vector<uint8_t> &bytes);
 
 // The gzip form of a tree.
 std::vector<uint8_t> nbt_file(const nbt_node *tree, nbt_compression c = COMPRESSION_GZIP);
