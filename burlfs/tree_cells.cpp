@@ -3,24 +3,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "child_index.h"
+
 size_t child_count(const nbt_node *container)
 {
-    size_t count = 0;
-    const list_head *head = &container->payload.tag_list->entry;
-    for (const list_head *e = head->next; e != head; e = e->next)
-        count++;
-    return count;
+    return count_children(const_cast<nbt_node *>(container));
 }
 
-list_head *child_entry(nbt_node *container, size_t index)
-{
-    list_head *head = &container->payload.tag_list->entry;
-    size_t i = 0;
-    for (list_head *e = head->next; e != head; e = e->next, i++)
-        if (i == index)
-            return e;
-    return nullptr;
-}
+list_head *child_entry(nbt_node *container, size_t index) { return find_child_entry(container, index); }
 
 nbt_node *new_tree_node(nbt_type type, const char *name, size_t name_length)
 {
@@ -67,11 +57,13 @@ list_head *append_child(nbt_node *container, nbt_node *node)
         return nullptr;
     cell->data = node;
     list_append(&cell->entry, &container->payload.tag_list->entry);
+    forget_child_indexes();
     return &cell->entry;
 }
 
 void drop_cell(list_head *entry)
 {
+    forget_child_indexes();
     list_unlink(entry);
     free(list_cell(entry));
 }
