@@ -247,6 +247,14 @@ std::vector<std::string> fuse_argument_vector(const command_line &cl)
 {
     std::vector<std::string> v;
     v.push_back(cl.nbt_file);
+    // List items are named by position, so a name means another node as soon
+    // as an item before it goes or moves, and a value's size changes with its
+    // text. Names and attributes cached by the kernel would go stale: reads
+    // cut to an old size, and libfuse's own table of names, kept in step with
+    // the kernel's, ends up locking one node twice in a rename and hangs.
+    // Placed first, so that options given on the command line still win.
+    v.push_back("-o");
+    v.push_back("entry_timeout=0,attr_timeout=0");
     v.insert(v.end(), cl.fuse_options.begin(), cl.fuse_options.end());
     if (cl.settings.read_only) {
         v.push_back("-o");

@@ -28,6 +28,7 @@ int scan_command_line(int argc, char *const *argv, command_line &cl, FILE *out, 
 // status to exit with after a message on err.
 int parse_extended_options(std::string_view list, command_line &cl, FILE *err);
 
-// The vector for libfuse: the file, the collected options, "-o ro" when
-// read-only, the mount point. No "-s": libfuse keeps its multi-threaded loop.
+// The vector for libfuse: the file, "-o entry_timeout=0,attr_timeout=0", the
+// collected options, "-o ro" when read-only, the mount point. No "-s": libfuse
+// keeps its multi-threaded loop.
 std::vector<std::string> fuse_argument_vector(const command_line &cl);

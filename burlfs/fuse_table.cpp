@@ -62,6 +62,11 @@ fuse_operations make_table()
     ops.ftruncate = guarded<nbt_ftruncate>::call;
     ops.fgetattr = guarded<nbt_fgetattr>::call;
     ops.destroy = guarded<nbt_destroy>::call;
+    // Operations on an open file whose path is gone (removed while open with
+    // hard_remove, or replaced) reach the handle's record, which answers
+    // -ESTALE, instead of failing in libfuse with -ENOENT; those operations
+    // use the path for log messages only.
+    ops.flag_nullpath_ok = 1;
     return ops;
 }
 

@@ -116,7 +116,7 @@ TEST(AllocFailure, CommandLine)
             size_t n = fread(text, 1, sizeof text - 1, err);
             std::string message(text, n);
             if (!failed) {
-                EXPECT_EQ(result, 9);
+                EXPECT_EQ(result, 11);
             } else if (result != -2) {
                 EXPECT_EQ(result, 1);
                 EXPECT_TRUE(message == "realloc: Cannot allocate memory\n" ||

@@ -38,7 +38,7 @@ scanned scan(std::vector<std::string> args)
 struct vector_case {
     const char *name;
     std::vector<std::string> args;
-    std::vector<std::string> expected;
+    std::vector<std::string> expected; // less the caching options after the file
 };
 
 void PrintTo(const vector_case &c, std::ostream *os) { *os << c.name; }
@@ -82,7 +82,11 @@ TEST_P(FuseVector, InOrder)
     const auto &c = GetParam();
     scanned s = scan(c.args);
     ASSERT_EQ(s.status, -1) << s.err;
-    EXPECT_EQ(fuse_argument_vector(s.cl), c.expected);
+    // Every vector turns the kernel's caching of names and attributes off,
+    // right after the file.
+    std::vector<std::string> expected = c.expected;
+    expected.insert(expected.begin() + 1, {"-o", "entry_timeout=0,attr_timeout=0"});
+    EXPECT_EQ(fuse_argument_vector(s.cl), expected);
     EXPECT_EQ(s.err, "");
     EXPECT_EQ(s.out, "");
 }

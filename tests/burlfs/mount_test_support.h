@@ -38,6 +38,7 @@ public:
     const std::string &file() const { return file_; }
     std::string scratch_path(const std::string &name) const { return dir_ / name; }
     bool up() const { return fs_ != nullptr; }
+    pid_t pid() const { return fs_ ? fs_->pid() : -1; }
 
 private:
     tmp::dir dir_;

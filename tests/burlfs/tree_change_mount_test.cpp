@@ -123,4 +123,22 @@ TEST_P(ChangeMount, ShellTools)
 INSTANTIATE_TEST_SUITE_P(Tree, ChangeMount, testing::ValuesIn(change_cases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Removing an item renumbers the items after it; each then reads whole under
+// its new name, however recently its old name was looked at.
+TEST(RenumberedMount, ItemsReadWholeUnderTheirNewNames)
+{
+    BURL_REQUIRE_MOUNTS();
+    tb::tree_ptr tree(tb::compound("", {tb::list("l", TAG_STRING, {tb::str(nullptr, "a"), tb::str(nullptr, "bb"),
+                                                                    tb::str(nullptr, "cccc")})}));
+    mt::mounted fs;
+    ASSERT_TRUE(fs.start(mt::nbt_file(tree.get()), {}));
+    std::string all = "cat @/l/0 @/l/1 @/l/2";
+    EXPECT_EQ(mt::tool({"bash", "-c", mt::substitute(all, fs.root())}).out, "a\nbb\ncccc\n");
+    EXPECT_EQ(mt::tool({"rm", fs.at("l/0")}).status, 0);
+    EXPECT_EQ(mt::tool({"bash", "-c", mt::substitute("cat @/l/0 @/l/1", fs.root())}).out, "bb\ncccc\n");
+    EXPECT_EQ(mt::tool({"mv", fs.at("l/0"), fs.at("l/2")}).status, 0);
+    EXPECT_EQ(mt::tool({"bash", "-c", mt::substitute("cat @/l/0 @/l/1", fs.root())}).out, "cccc\nbb\n");
+    fs.finish();
+}
+
 } // namespace
