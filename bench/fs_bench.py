@@ -71,15 +71,15 @@ def manifest(root, out):
     """Writes every object under root (in listing order) to a manifest."""
     with open(out, "wb") as f:
         def walk(rel):
-            for entry in os.scandir(os.path.join(root, rel) if rel else root):
-                p = f"{rel}/{entry.name}"
+            for entry in os.scandir(os.path.join(root, rel)):
+                p = f"{rel}/{entry.name}" if rel else entry.name
                 if entry.is_dir(follow_symlinks=False):
-                    f.write(b"d /" + p.lstrip("/").encode() + b"\n")
+                    f.write(b"d /" + p.encode() + b"\n")
                     walk(p)
                 else:
                     with open(entry.path, "rb") as g:
                         data = g.read()
-                    f.write(f"f {len(data)} /".encode() + p.lstrip("/").encode() + b"\n" + data + b"\n")
+                    f.write(f"f {len(data)} /".encode() + p.encode() + b"\n" + data + b"\n")
         walk("")
 
 
