@@ -80,10 +80,12 @@ nbt_node *section(std::mt19937 &rng, size_t &approx)
 size_t small_nodes(nbt_node *parent, std::mt19937 &rng, int depth, size_t budget)
 {
     size_t used = 0;
-    while (used < budget) {
+    // Names are distinct within a compound, so that the tree can also be
+    // copied into an ordinary file system.
+    for (unsigned count = 0; used < budget; count++) {
         unsigned pick = rng() % 16;
         char name[16];
-        int len = snprintf(name, sizeof name, "n%u", unsigned(rng() % 100000));
+        int len = snprintf(name, sizeof name, "n%u", count);
         used += 3 + size_t(len);
         nbt_node *n;
         if (pick < 6) {
