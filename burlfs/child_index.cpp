@@ -21,6 +21,7 @@ struct child_index {
 
 std::unordered_map<const struct nbt_list *, child_index> indexes;
 size_t indexed_entries;
+std::unordered_map<const nbt_node *, uint64_t> subtree_sizes;
 
 nbt_node *node_at(list_head *entry) { return list_cell(entry)->data; }
 
@@ -95,8 +96,21 @@ size_t count_children(nbt_node *container)
     return count;
 }
 
+uint64_t count_subtree(const nbt_node *container)
+{
+    auto found = subtree_sizes.find(container);
+    if (found != subtree_sizes.end())
+        return found->second;
+    uint64_t size = nbt_size(container);
+    if (subtree_sizes.size() >= entry_limit)
+        subtree_sizes.clear();
+    subtree_sizes.emplace(container, size);
+    return size;
+}
+
 void forget_child_indexes() noexcept
 {
     indexes.clear();
     indexed_entries = 0;
+    subtree_sizes.clear();
 }

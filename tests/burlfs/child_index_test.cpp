@@ -111,3 +111,36 @@ TEST(ChildIndex, RenameInPlaceAtTheTop)
 }
 
 } // namespace
+
+namespace {
+
+off_t size_of(const std::string &path)
+{
+    struct stat st;
+    return ip::getattr(path, st) == 0 ? st.st_size : -1;
+}
+
+// A directory's size is the node count of its subtree, however often it is
+// asked for, and after every change below it.
+TEST(ChildIndex, DirectorySizesFollowChanges)
+{
+    ip::installed_tree mounted(tb::compound("", {
+        tb::compound("c", {tb::i32("x", 1)}),
+        tb::list("l", TAG_INT, {tb::i32(nullptr, 1), tb::i32(nullptr, 2)}),
+    }));
+    const auto &ops = ip::ops();
+    EXPECT_EQ(size_of("/"), 6);
+    EXPECT_EQ(size_of("/c"), 2);
+    ASSERT_EQ(ops.mkdir("/c/compound:d", 0755), 0);
+    EXPECT_EQ(size_of("/c"), 3);
+    EXPECT_EQ(size_of("/"), 7);
+    ASSERT_EQ(ops.unlink("/l/0"), 0);
+    EXPECT_EQ(size_of("/l"), 2);
+    EXPECT_EQ(size_of("/"), 6);
+    ASSERT_EQ(ops.rename("/c/d", "/e"), 0);
+    EXPECT_EQ(size_of("/c"), 2);
+    EXPECT_EQ(size_of("/e"), 1);
+    EXPECT_EQ(size_of("/"), 6);
+}
+
+} // namespace
