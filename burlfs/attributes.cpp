@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "child_index.h"
 #include "lookup.h"
 #include "open_handles.h"
 #include "operations.h"
@@ -21,7 +22,7 @@ off_t tree_node_size(const nbt_node *n)
     case TAG_BYTE_ARRAY: return p.tag_byte_array.length;
     case TAG_STRING: return p.tag_string ? off_t(strlen(p.tag_string) + 1) : 0;
     case TAG_LIST:
-    case TAG_COMPOUND: return off_t(nbt_size(n));
+    case TAG_COMPOUND: return off_t(count_subtree(n));
     case TAG_INT_ARRAY: return off_t(4) * p.tag_int_array.length;
     case TAG_LONG_ARRAY: return off_t(8) * p.tag_long_array.length;
     default: return format_scalar(n, t) ? off_t(t.length) : 0;

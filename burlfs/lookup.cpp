@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "child_index.h"
 #include "tree_cells.h"
 #include "type_names.h"
 
@@ -78,16 +79,12 @@ int region_child(std::string_view name, record_ptr &out)
 
 int compound_child(fs_node *parent, std::string_view name, nbt_type type, record_ptr &out)
 {
-    list_head *head = &parent->node->payload.tag_compound->entry;
-    for (list_head *e = head->next; e != head; e = e->next) {
-        nbt_node *child = list_cell(e)->data;
-        if (child->name && name == child->name && (type == TAG_INVALID || child->type == type)) {
-            out.reset(new_fs_node(TREE_NODE, child, parent->chunk));
-            out->cell = e;
-            return 0;
-        }
-    }
-    return -ENOENT;
+    list_head *e = find_named_child(parent->node, name, type);
+    if (!e)
+        return -ENOENT;
+    out.reset(new_fs_node(TREE_NODE, list_cell(e)->data, parent->chunk));
+    out->cell = e;
+    return 0;
 }
 
 int list_child(fs_node *parent, std::string_view name, record_ptr &out)

@@ -10,6 +10,7 @@
 #include "lookup.h"
 #include "open_handles.h"
 #include "operations.h"
+#include "child_index.h"
 #include "tree_cells.h"
 #include "type_names.h"
 
@@ -164,6 +165,7 @@ int rename_node(std::string_view from, std::string_view to)
         drop_cell(source->cell);
     }
     if (into_list || new_node_name) {
+        forget_child_indexes();
         free(node->name);
         node->name = new_node_name.release();
     }

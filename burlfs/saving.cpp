@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "child_index.h"
 #include "mount_state.h"
 
 namespace {
@@ -153,6 +154,7 @@ int write_fully(int fd, const void *data, size_t length)
 
 void release_mount() noexcept
 {
+    forget_child_indexes();
     if (root_node.kind == TREE_NODE) {
         nbt_free(root_node.node);
         root_node.node = nullptr;

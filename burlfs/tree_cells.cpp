@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "child_index.h"
+
 int32_t &array_length(nbt_node *array)
 {
     return array->type == TAG_INT_ARRAY ? array->payload.tag_int_array.length : array->payload.tag_long_array.length;
@@ -12,22 +14,10 @@ int32_t array_length(const nbt_node *array) { return array_length(const_cast<nbt
 
 size_t child_count(const nbt_node *container)
 {
-    size_t count = 0;
-    const list_head *head = &container->payload.tag_list->entry;
-    for (const list_head *e = head->next; e != head; e = e->next)
-        count++;
-    return count;
+    return count_children(const_cast<nbt_node *>(container));
 }
 
-list_head *child_entry(nbt_node *container, size_t index)
-{
-    list_head *head = &container->payload.tag_list->entry;
-    size_t i = 0;
-    for (list_head *e = head->next; e != head; e = e->next, i++)
-        if (i == index)
-            return e;
-    return nullptr;
-}
+list_head *child_entry(nbt_node *container, size_t index) { return find_child_entry(container, index); }
 
 nbt_node *new_tree_node(nbt_type type, const char *name, size_t name_length)
 {
@@ -74,11 +64,13 @@ list_head *append_child(nbt_node *container, nbt_node *node)
         return nullptr;
     cell->data = node;
     list_append(&cell->entry, &container->payload.tag_list->entry);
+    forget_child_indexes();
     return &cell->entry;
 }
 
 void drop_cell(list_head *entry)
 {
+    forget_child_indexes();
     list_unlink(entry);
     free(list_cell(entry));
 }
