@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # mount -t nbt through the staged helper, in a private mount namespace: an NBT
-# file mounted read-write with options, read with the shell and unmounted; a
-# fake mount, a refused option, and a mount into another namespace.
+# file mounted read-write with options, changed with the shell, unmounted and
+# checked; a fake mount, a refused option, and a mount into another namespace.
 #   mount_file_test.sh STAGE SBINDIR FIXTURE WORK_DIR
 set -euo pipefail
 . "$(dirname "$0")/check_lib.sh"
@@ -23,8 +23,24 @@ listing=$(ls "$mnt" | sort | tr '\n' ' ')
   fail "modes: $(stat -c %a "$mnt/int32:count") $(stat -c %a "$mnt/compound:inner")"
 [ "$(cat "$mnt/int32:count")" = 41 ] || fail "count reads $(cat "$mnt/int32:count")"
 [ "$(cat "$mnt/list:items/.type")" = int16 ] || fail ".type reads $(cat "$mnt/list:items/.type")"
+echo 42 > "$mnt/int32:count"
+[ "$(cat "$mnt/int32:count")" = 42 ] || fail "count reads $(cat "$mnt/int32:count") after writing 42"
+printf 'level two' > "$mnt/string:name"
+echo 7 > "$mnt/int32:added"
+cmp -s "$file" "$work/world.orig" || fail "the file changed while mounted"
 unmount "$mnt"
-cmp -s "$file" "$work/world.orig" || fail "a mount without changes changed the file"
+saved=$("$fixture" show "$file")
+expected="compression=zlib
+count=42
+name=level two
+items/0=7
+items/1=8
+ids=[1,2,3]
+inner/speed=1.5
+added=7"
+[ "$saved" = "$expected" ] || fail "saved file holds:
+$saved"
+cp "$file" "$work/world.saved"
 
 # A fake mount runs nothing; a refused option mounts nothing and leaves the
 # file alone; mount reports both in its own statuses.
@@ -33,7 +49,7 @@ rc=0; mount -f -t nbt "$file" "$mnt" || rc=$?
 rc=0; mount -t nbt -o compression=lzma "$file" "$mnt" 2> "$work/stderr" || rc=$?
 [ $rc = 1 ] && ! mountpoint -q "$mnt" || fail "compression=lzma: status $rc"
 grep -q "Compression type lzma is not supported" "$work/stderr" || fail "no message: $(cat "$work/stderr")"
-cmp -s "$file" "$work/world.orig" || fail "a refused mount changed the file"
+cmp -s "$file" "$work/world.saved" || fail "a refused mount changed the file"
 
 # mount -N: the mount is made in the other namespace, not in this one.
 unshare --mount --propagation private sleep 600 &
@@ -56,6 +72,6 @@ inside=$(nsenter -t "$other" -m cat "$mnt/count" || true)
 nsenter -t "$other" -m umount "$mnt" || fail "umount in the other namespace"
 wait_gone "$other_pid"
 other_pid=""
-[ "$inside" = 41 ] || fail "mount -N: count read '$inside' in the other namespace"
-cmp -s "$file" "$work/world.orig" || fail "the mount in the other namespace changed the file"
+[ "$inside" = 42 ] || fail "mount -N: count read '$inside' in the other namespace"
+cmp -s "$file" "$work/world.saved" || fail "the mount in the other namespace changed the file"
 echo "mount -t nbt: read-write with options, fake, refused and namespace mounts behave"
