@@ -74,6 +74,20 @@ TEST_F(NbtSave, UnchangedFileIsUntouched)
     EXPECT_TRUE(same_time(mtime_of(fs.file()), before));
 }
 
+// touch of existing entries changes nothing, so nothing is saved either.
+TEST_F(NbtSave, TouchedFileIsUntouched)
+{
+    tb::tree_ptr tree(sample_tree());
+    auto bytes = mt::nbt_file(tree.get(), COMPRESSION_ZLIB);
+    mt::mounted fs;
+    ASSERT_TRUE(fs.start(bytes, {}));
+    auto attributes = sh(fs, "stat -c '%s %a %Y' @/n @/l/0 @/c");
+    EXPECT_EQ(sh(fs, "touch @/n @/l/0 @/c && cat @/n"), "1\n");
+    EXPECT_EQ(sh(fs, "stat -c '%s %a %Y' @/n @/l/0 @/c"), attributes);
+    fs.finish();
+    EXPECT_EQ(rb::read_file(fs.file()), bytes);
+}
+
 TEST_F(NbtSave, ChangedTreeIsSavedGzipCompressed)
 {
     tb::tree_ptr tree(sample_tree());
